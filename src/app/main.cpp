@@ -1,0 +1,3 @@
+#include "app/driver.h"
+
+int main() { return vorlan::app::run_installer(); }
