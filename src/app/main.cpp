@@ -1,3 +1,5 @@
 #include "app/driver.h"
 
-int main() { return vorlan::app::run_installer(); }
+int main() {
+    return vorlan::app::run_installer();
+}

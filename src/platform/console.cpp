@@ -4,7 +4,7 @@
 
 namespace vorlan::platform {
 
-bool read_line(std::string& line) {
+bool read_line(std::string &line) {
     line.clear();
     int c = std::getchar();
     if (c == EOF) {
@@ -20,8 +20,12 @@ bool read_line(std::string& line) {
     return true;
 }
 
-void write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void write(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
 
-void flush() { std::fflush(stdout); }
+void flush() {
+    std::fflush(stdout);
+}
 
 } // namespace vorlan::platform

@@ -21,7 +21,7 @@ bool change_directory(std::string_view windows_path) {
     return !error;
 }
 
-bool change_back(const RecordedDirectory& recorded) {
+bool change_back(const RecordedDirectory &recorded) {
     std::error_code error;
     std::filesystem::current_path(recorded.where, error);
     return !error;

@@ -3,15 +3,18 @@
 #include "platform/windows_path.h"
 
 #include <cstring>
+#include <system_error>
 
 namespace vorlan::platform {
 namespace {
 
 constexpr std::size_t io_buffer_size = 1 << 20;
 
-std::FILE* open_host_file(std::string_view windows_path, const char* mode) {
+std::FILE *open_host_file(std::string_view windows_path, const char *mode) {
     const auto path = host_path(windows_path);
-    if (!path) {
+    std::error_code error;
+    // A directory opens for reading on POSIX, but never on Windows.
+    if (!path || path->empty() || std::filesystem::is_directory(*path, error)) {
         return nullptr;
     }
     return std::fopen(path->string().c_str(), mode);
@@ -61,9 +64,9 @@ std::optional<Line> TextReader::next() {
             }
             return Line{long_line_, false};
         }
-        const char* start = buffer_.data() + begin_;
+        const char *start = buffer_.data() + begin_;
         const std::size_t available = end_ - begin_;
-        const auto* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+        const auto *newline = static_cast<const char *>(std::memchr(start, '\n', available));
         if (newline == nullptr) {
             long_line_.append(start, available);
             spans_loads = true;
@@ -85,17 +88,35 @@ bool TextWriter::create(std::string_view windows_path) {
     if (!file_) {
         return false;
     }
-    buffer_.resize(io_buffer_size);
-    std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    pending_.clear();
+    pending_.reserve(io_buffer_size);
     failed_ = false;
     return true;
 }
 
-void TextWriter::write_text(std::string_view text) {
-    if (file_ && !text.empty() &&
-        std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
+void TextWriter::drain() {
+    if (!pending_.empty() &&
+        std::fwrite(pending_.data(), 1, pending_.size(), file_.get()) != pending_.size()) {
         failed_ = true;
     }
+    pending_.clear();
+}
+
+void TextWriter::write_text(std::string_view text) {
+    if (!file_) {
+        return;
+    }
+    if (pending_.size() + text.size() > io_buffer_size) {
+        drain();
+    }
+    if (text.size() >= io_buffer_size) {
+        if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
+            failed_ = true;
+        }
+        return;
+    }
+    pending_.insert(pending_.end(), text.begin(), text.end());
 }
 
 void TextWriter::write_line(std::string_view text) {
@@ -107,6 +128,7 @@ bool TextWriter::close() {
     if (!file_) {
         return false;
     }
+    drain();
     const bool closed = std::fclose(file_.release()) == 0;
     return closed && !failed_;
 }

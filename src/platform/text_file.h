@@ -31,7 +31,7 @@ class TextReader {
   private:
     bool refill();
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file_{nullptr, &std::fclose};
     std::vector<char> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
@@ -50,8 +50,10 @@ class TextWriter {
     bool close();
 
   private:
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};
-    std::vector<char> buffer_;
+    void drain();
+
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file_{nullptr, &std::fclose};
+    std::vector<char> pending_; // gathered here so that a line costs no library call
     bool failed_ = false;
 };
 

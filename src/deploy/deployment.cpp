@@ -1,0 +1,44 @@
+#include "deploy/deployment.h"
+
+#include "platform/command.h"
+#include "platform/directory.h"
+#include "settings/format.h"
+
+namespace vorlan::deploy {
+namespace {
+
+using settings::format;
+
+// A failed copy is not ours to report: the interpreter has said why.
+void run(const char *command_format, std::string_view path) {
+    platform::run_command(format(command_format, {path}));
+}
+
+} // namespace
+
+void ensure_directory(std::string_view path) {
+    if (!platform::change_directory(path)) {
+        platform::make_directory(path);
+    }
+}
+
+void copy_web_files(const settings::InstallSettings &s) {
+    run("xcopy htdocs\\*.* \"%s\" /s", s.htdocs_dir);
+}
+
+void make_directories_and_copy_jars(const settings::InstallSettings &s) {
+    // The copy names its sources relative to the start directory.
+    const auto start = platform::record_current_directory();
+    ensure_directory(s.jk_dir);
+    ensure_directory(s.pja_home);
+    ensure_directory(s.pja_lib);
+    platform::change_back(start);
+    run("copy *.jar \"%s\"", s.pja_lib);
+}
+
+void copy_modules_and_web_archives(const settings::InstallSettings &s) {
+    run("copy *.dll \"%s\\modules\"", s.apache_dir);
+    run("copy *.war \"%s\\webapps\"", s.tomcat_dir);
+}
+
+} // namespace vorlan::deploy

@@ -1,0 +1,118 @@
+#include "writers/file_mechanics.h"
+
+#include "platform/command.h"
+#include "platform/console.h"
+#include "settings/format.h"
+
+namespace vorlan::writers {
+namespace {
+
+using settings::format;
+
+bool begins_with_any(std::string_view line, std::span<const std::string_view> prefixes) {
+    for (const auto prefix : prefixes) {
+        if (line.starts_with(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void write_lines(platform::TextWriter &to, const std::vector<std::string> &lines) {
+    for (const auto &line : lines) {
+        to.write_line(line);
+    }
+}
+
+bool opens_for_reading(const std::string &path) {
+    platform::TextReader reader;
+    return reader.open(path);
+}
+
+void print_and_flush(const std::string &message) {
+    platform::write(message);
+    platform::write("\n");
+    platform::flush();
+}
+
+} // namespace
+
+void copy_filtered(platform::TextReader &from, platform::TextWriter &to,
+                   std::span<const std::string_view> prefixes) {
+    while (const auto line = from.next()) {
+        if (begins_with_any(line->text, prefixes)) {
+            continue;
+        }
+        to.write_text(line->text);
+        if (line->has_line_end) {
+            to.write_text(platform::line_end);
+        }
+    }
+}
+
+RewriteResult rewrite_filtered(const RewriteJob &job) {
+    // The scratch file comes first, before the target is looked at.
+    platform::TextWriter scratch;
+    const bool scratch_created = scratch.create(job.scratch);
+    platform::TextReader target;
+    if (!target.open(job.target)) {
+        scratch.close();
+        return RewriteResult::target_missing;
+    }
+    if (!scratch_created) {
+        return RewriteResult::scratch_unwritable;
+    }
+    write_lines(scratch, job.head_lines);
+    copy_filtered(target, scratch, job.prefixes);
+    write_lines(scratch, job.tail_lines);
+    // Replacing the target now would lose what was not read or written.
+    if (target.failed()) {
+        scratch.close();
+        return RewriteResult::target_unreadable;
+    }
+    if (!scratch.close()) {
+        return RewriteResult::scratch_unwritable;
+    }
+    const auto copy = format("copy \"%s\" \"%s\" > NUL", {job.scratch, job.target});
+    return platform::run_command(copy) == 0 ? RewriteResult::done : RewriteResult::replace_failed;
+}
+
+StageResult run_rewrite_stage(const RewriteJob &job, const char *not_found_format) {
+    switch (rewrite_filtered(job)) {
+    case RewriteResult::done:
+        return StageResult::go_on;
+    case RewriteResult::target_missing:
+        print_and_flush(format(not_found_format, {job.target}));
+        return StageResult::stop;
+    case RewriteResult::target_unreadable:
+        print_and_flush(format("***ERROR*** cannot read file %s", {job.target}));
+        return StageResult::stop;
+    case RewriteResult::scratch_unwritable:
+        return report_unwritable(job.scratch);
+    case RewriteResult::replace_failed:
+        print_and_flush(format("***ERROR*** cannot replace file %s; its new content is in %s",
+                               {job.target, job.scratch}));
+        return StageResult::stop;
+    }
+    return StageResult::stop;
+}
+
+StageResult write_once(const std::string &path, const std::vector<std::string> &lines) {
+    if (opens_for_reading(path)) {
+        print_and_flush(format("***WARNING*** file %s exists.  Continuing. . .", {path}));
+        return StageResult::go_on;
+    }
+    platform::TextWriter file;
+    if (!file.create(path)) {
+        return report_unwritable(path);
+    }
+    write_lines(file, lines);
+    return file.close() ? StageResult::go_on : report_unwritable(path);
+}
+
+StageResult report_unwritable(const std::string &path) {
+    print_and_flush(format("***ERROR*** cannot write file %s", {path}));
+    return StageResult::stop;
+}
+
+} // namespace vorlan::writers

@@ -1,0 +1,245 @@
+// Whole installations on a drive in a temporary folder: every file the
+// installer writes or copies, byte for byte, and its own console lines.
+#include "scenario.h"
+#include "transcript.h"
+
+#include <gtest/gtest.h>
+
+namespace e2e {
+namespace {
+
+const std::string accept_defaults = "y\n\n\n\n\n";
+
+const std::string default_include =
+    "Include \"C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf\"\r\n";
+
+const std::string httpd_conf_after_one_run =
+    "ServerRoot \"C:/Program Files/Apache Group/Apache\"\r\n"
+    "Listen 80\r\n"
+    "DocumentRoot \"C:/Program Files/Apache Group/Apache/htdocs\"\r\n"
+    "\r\n"
+    "#configured by Vorlan 1.5\r\n" +
+    default_include;
+
+const std::string startup_head =
+    "set CLASSPATH=%CLASSPATH%;C:\\pja_2.4\\lib\\pja.jar;C:\\pja_2.4\\lib\\pjatools.jar\r\n"
+    "set JAVA_HOME=C:\\jdk1.3.1_04\r\n"
+    "set JAVA_OPTS=-Xbootclasspath/a:C:\\pja_2.4\\lib\\pja.jar -Djava.awt.fonts=C:\\WINDOWS\\Fonts "
+    "-Duser.home=%JAVA_HOME%\\jre\r\n";
+
+const std::string startup_bat_after = startup_head +
+                                      "@echo off\r\n"
+                                      "set CATALINA_HOME=..\r\n"
+                                      "call \"%CATALINA_HOME%\\bin\\catalina.bat\" start %*\r\n";
+
+const std::string shutdown_bat_after =
+    "set JAVA_HOME=C:\\jdk1.3.1_04\r\n" + std::string(original_shutdown_bat);
+
+const std::string connector_config_ajp13 =
+    "#configured by Vorlan 1.5\r\n"
+    "LoadModule jk_module modules/mod_jk.dll\r\n"
+    "<IfModule mod_jk.c>\r\n"
+    "JkWorkersFile \"C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_worker.properties\"\r\n"
+    "JkLogFile  logs/vorlan_mod_jk.log\r\n"
+    "JkLogLevel error\r\n"
+    "JkMount /*.jsp ajp13\r\n"
+    "JkMount /servlet/* ajp13\r\n"
+    "JkMount /vorlan/jsp/* ajp13\r\n"
+    "JkMount /vorlan/servlet/* ajp13\r\n"
+    "JkMount /vorlan/graphimages/* ajp13\r\n"
+    "</IfModule>\r\n";
+
+const std::string workers_ajp13 = "#configured by Vorlan 1.5\r\n"
+                                  "ps=\\\r\n"
+                                  "worker.list=ajp12, ajp13\r\n"
+                                  "# Definition for Ajp13 worker\r\n"
+                                  "worker.ajp13.port=8009\r\n"
+                                  "worker.ajp13.host=localhost\r\n"
+                                  "worker.ajp13.type=ajp13\r\n";
+
+const std::string registry_script_defaults =
+    "REGEDIT4\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Apache Tomcat\\Parameters]\r\n"
+    "\"JVM Option Count\"=dword:00000005\r\n"
+    "\"JVM Option Number 2\"=\"-Xbootclasspath/a:C:\\\\pja_2.4\\\\lib\\\\pja.jar\"\r\n"
+    "\"JVM Option Number 3\"=\"-Djava.awt.fonts=C:\\\\WINDOWS\\\\Fonts\"\r\n"
+    "\"JVM Option Number 4\"=\"-Duser.home=C:\\\\jdk1.3.1_04\\\\jre\"\r\n"
+    "\r\n";
+
+const std::string copied_web_files = "htdocs\\index.html\n"
+                                     "htdocs\\images\\logo.gif\n"
+                                     "htdocs\\jsp\\main.jsp\n"
+                                     "3 File(s) copied\n";
+const std::string copied_jars = "pja.jar\nvorlan.jar\n        2 file(s) copied.\n";
+const std::string copied_modules_and_archives =
+    "mod_jk.dll\n        1 file(s) copied.\nvorlan.war\n        1 file(s) copied.\n";
+
+class Install : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        machine.add_default_products();
+        machine.add_distribution();
+    }
+    std::string apache(std::string_view rest) const {
+        return read_file(machine.c(apache_dir) / fs::path(rest));
+    }
+    std::string tomcat(std::string_view rest) const {
+        return read_file(machine.c(tomcat_dir) / fs::path(rest));
+    }
+    Scenario machine;
+};
+
+TEST_F(Install, DefaultRunPutsEveryFileInPlace) {
+    const auto run = machine.run(accept_defaults);
+    EXPECT_EQ(run.out, all_questions + copied_web_files + copied_jars +
+                           copied_modules_and_archives + completion);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.exit_status, 0);
+
+    EXPECT_EQ(apache("conf/httpd.conf"), httpd_conf_after_one_run);
+    EXPECT_EQ(apache("conf/httpd.npm"), httpd_conf_after_one_run);
+    EXPECT_EQ(tomcat("conf/jk/vorlan_mod_jk.conf"), connector_config_ajp13);
+    EXPECT_EQ(tomcat("conf/jk/vorlan_worker.properties"), workers_ajp13);
+    EXPECT_EQ(tomcat("bin/startup.bat"), startup_bat_after);
+    EXPECT_EQ(tomcat("bin/shutdown.bat"), shutdown_bat_after);
+    EXPECT_EQ(tomcat("bin/tomcat.reg"), registry_script_defaults);
+
+    EXPECT_EQ(describe_tree(machine.c(apache_dir) / "htdocs"),
+              describe_tree(machine.dist / "htdocs"));
+    EXPECT_EQ(describe_tree(machine.c("pja_2.4")), "lib/pja.jar: pja jar bytes\n"
+                                                   "lib/vorlan.jar: vorlan jar bytes\n");
+    EXPECT_EQ(apache("modules/mod_jk.dll"), "dll bytes");
+    EXPECT_EQ(tomcat("webapps/vorlan.war"), "war bytes");
+}
+
+TEST_F(Install, SecondAndThirdRunsChangeOnlyWhatTheyOwn) {
+    ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
+    const auto second = machine.run(accept_defaults);
+    const std::string warnings =
+        "***WARNING*** file C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf "
+        "exists.  Continuing. . .\n"
+        "***WARNING*** file C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\"
+        "vorlan_worker.properties exists.  Continuing. . .\n";
+    EXPECT_EQ(second.out, all_questions + copied_web_files + copied_jars + warnings +
+                              copied_modules_and_archives + completion);
+    ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
+
+    // One more empty line before the marker per run; one Include only.
+    EXPECT_EQ(apache("conf/httpd.conf"),
+              "ServerRoot \"C:/Program Files/Apache Group/Apache\"\r\n"
+              "Listen 80\r\n"
+              "DocumentRoot \"C:/Program Files/Apache Group/Apache/htdocs\"\r\n"
+              "\r\n\r\n\r\n"
+              "#configured by Vorlan 1.5\r\n" +
+                  default_include);
+    EXPECT_EQ(tomcat("bin/startup.bat"), startup_bat_after);
+    EXPECT_EQ(tomcat("bin/shutdown.bat"), shutdown_bat_after);
+    EXPECT_EQ(tomcat("conf/jk/vorlan_mod_jk.conf"), connector_config_ajp13);
+    EXPECT_EQ(tomcat("bin/tomcat.reg"), registry_script_defaults);
+}
+
+TEST_F(Install, ChangedAnswersReplaceTheScriptSettings) {
+    ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
+    ASSERT_EQ(machine.run("y\nC:\\java 1.4\n\n\n\n").exit_status, 0);
+    EXPECT_EQ(tomcat("bin/shutdown.bat"),
+              "set JAVA_HOME=C:\\java 1.4\r\n" + std::string(original_shutdown_bat));
+    const auto startup = tomcat("bin/startup.bat");
+    EXPECT_NE(startup.find("set JAVA_HOME=C:\\java 1.4\r\n@echo off\r\n"), std::string::npos);
+    EXPECT_EQ(startup.find("jdk1.3.1_04"), std::string::npos);
+    EXPECT_NE(tomcat("bin/tomcat.reg").find("-Duser.home=C:\\\\java 1.4\\\\jre"),
+              std::string::npos);
+}
+
+TEST_F(Install, MissingHttpdConfStopsAfterTheWebFiles) {
+    fs::remove(machine.c(apache_dir) / "conf/httpd.conf");
+    const auto run = machine.run(accept_defaults);
+    EXPECT_EQ(run.out, all_questions + copied_web_files +
+                           "***ERROR*** file C:\\Program Files\\Apache Group\\Apache\\conf\\"
+                           "httpd.conf not found\n");
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_TRUE(fs::exists(machine.c(apache_dir) / "htdocs/images/logo.gif"));
+    EXPECT_EQ(apache("conf/httpd.npm"), "");
+    EXPECT_FALSE(fs::exists(machine.c("pja_2.4")));
+    EXPECT_EQ(tomcat("bin/startup.bat"), original_startup_bat);
+}
+
+TEST_F(Install, MissingStartupScriptLeavesShutdownScriptAlone) {
+    fs::remove(machine.c(tomcat_dir) / "bin/startup.bat");
+    const auto run = machine.run(accept_defaults);
+    EXPECT_TRUE(run.out.ends_with(
+        "file C:\\Program Files\\Apache Tomcat 4.0\\bin\\startup.bat not found\n"));
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(tomcat("bin/startup.npm"), "");
+    EXPECT_EQ(tomcat("bin/shutdown.bat"), original_shutdown_bat);
+    EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "bin/shutdown.npm"));
+    EXPECT_EQ(tomcat("conf/jk/vorlan_worker.properties"), workers_ajp13);
+}
+
+TEST_F(Install, MissingShutdownScriptStopsBeforeTheRegistryScript) {
+    fs::remove(machine.c(tomcat_dir) / "bin/shutdown.bat");
+    const auto run = machine.run(accept_defaults);
+    EXPECT_EQ(run.out,
+              all_questions + copied_web_files + copied_jars +
+                  "file C:\\Program Files\\Apache Tomcat 4.0\\bin\\shutdown.bat not found\n");
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(tomcat("bin/startup.bat"), startup_bat_after);
+    EXPECT_EQ(tomcat("bin/shutdown.npm"), "");
+    EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "bin/tomcat.reg"));
+    EXPECT_FALSE(fs::exists(machine.c(apache_dir) / "modules/mod_jk.dll"));
+    EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "webapps/vorlan.war"));
+}
+
+TEST_F(Install, MissingConfDirectoryStopsAtTheConnectorFile) {
+    fs::remove_all(machine.c(tomcat_dir) / "conf");
+    const auto run = machine.run(accept_defaults);
+    EXPECT_EQ(run.out, all_questions + copied_web_files + copied_jars +
+                           "***ERROR*** cannot write file C:\\Program Files\\Apache Tomcat 4.0\\"
+                           "conf\\jk\\vorlan_mod_jk.conf\n");
+    EXPECT_EQ(run.exit_status, 1);
+    // Only the last level is made, so conf\jk could not be.
+    EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "conf"));
+    EXPECT_TRUE(fs::exists(machine.c("pja_2.4/lib/vorlan.jar")));
+}
+
+TEST_F(Install, TomcatOnAnotherDriveGetsItsToolkitThere) {
+    const fs::path drive_d = machine.root / "drive_d";
+    fs::create_directories(drive_d);
+    machine.map_drive('d', drive_d);
+    machine.add_servlet_container(drive_d / "tomcat-3.3");
+    const auto run = machine.run("y\n\n\nd:\\Tomcat-3.3\n\n");
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(describe_tree(drive_d / "pja_2.4"), "lib/pja.jar: pja jar bytes\n"
+                                                  "lib/vorlan.jar: vorlan jar bytes\n");
+    const auto workers = read_file(drive_d / "tomcat-3.3/conf/jk/vorlan_worker.properties");
+    EXPECT_NE(workers.find("worker.ajp12.port=8007\r\n"), std::string::npos);
+    EXPECT_NE(read_file(drive_d / "tomcat-3.3/bin/startup.bat")
+                  .find("set CLASSPATH=%CLASSPATH%;d:\\pja_2.4\\lib\\pja.jar;d:\\pja_2.4\\"),
+              std::string::npos);
+    EXPECT_EQ(read_file(drive_d / "tomcat-3.3/webapps/vorlan.war"), "war bytes");
+}
+
+TEST_F(Install, PercentSignsReachEveryLineUnchanged) {
+    const fs::path tomcat = machine.c("Tomcat 100%");
+    machine.add_servlet_container(tomcat);
+    const auto run = machine.run("y\nC:\\%PATH%\\jdk\n\nC:\\Tomcat 100%\n\n");
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(read_file(tomcat / "bin/shutdown.bat"),
+              "set JAVA_HOME=C:\\%PATH%\\jdk\r\n" + std::string(original_shutdown_bat));
+    EXPECT_NE(read_file(tomcat / "bin/tomcat.reg").find("-Duser.home=C:\\\\%PATH%\\\\jdk\\\\jre"),
+              std::string::npos);
+    EXPECT_NE(
+        apache("conf/httpd.conf").find("Include \"C:\\Tomcat 100%\\conf\\jk\\vorlan_mod_jk.conf\""),
+        std::string::npos);
+    EXPECT_EQ(read_file(tomcat / "webapps/vorlan.war"), "war bytes");
+}
+
+TEST_F(Install, WithoutWindowsFontsTheWinNtDirectoryIsNamed) {
+    fs::remove_all(machine.c("windows"));
+    ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
+    EXPECT_NE(tomcat("bin/tomcat.reg").find("-Djava.awt.fonts=C:\\\\WinNT\\\\Fonts"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace e2e

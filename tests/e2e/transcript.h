@@ -1,0 +1,46 @@
+#pragma once
+// The installer's own console texts, written out here independently of the
+// program so that a changed byte shows.
+
+#include <string>
+
+namespace e2e {
+
+inline const std::string banner_and_confirmation =
+    "\nThis program will install Vorlan V1.5 on your computer and will configure your Apache Web "
+    "Server and Apache Tomcat \nenvironments.\n\n"
+    "*******************************************************************************\n"
+    "************                      IMPORTANT                       *************\n"
+    "*******************************************************************************\n"
+    "* This program should be run only after you have successfully installed       *\n"
+    "* the following components:                                                   *\n"
+    "*                                                                             *\n"
+    "*   1.  Java SDK                                                              *\n"
+    "*   2.  Apache Web Server                                                     *\n"
+    "*   3.  Apache Tomcat                                                         *\n"
+    "*                                                                             *\n"
+    "* It will copy the necessary web files, servlets, and jsps to your computer.  *\n"
+    "*                                                                             *\n"
+    "* DO NOT PROCEED UNTIL YOU HAVE INSTALLED THE ABOVE COMPONENTS.               *\n"
+    "* If your Tomcat environment has already been configured by this program,     *\n"
+    "* it will only copy the Java files to your computer and will not reconfigure  *\n"
+    "* Tomcat again.                                                               *\n"
+    "*******************************************************************************\n"
+    "\nYou will be required to enter the directory paths for the above components.\n"
+    "Do you wish to continue [Y/N]?";
+
+inline const std::string java_question =
+    "\nEnter Your Java 2 SDK's Directory, press ENTER for default.\n[Default=C:\\jdk1.3.1_04]: ";
+inline const std::string apache_question =
+    "\nEnter Your Apache HTTP Server's Directory, press ENTER for default.\n"
+    "[Default=C:\\Program Files\\Apache Group\\Apache]: ";
+inline const std::string tomcat_question =
+    "\nEnter Your Apache Tomcat's Directory, press ENTER for default.\n"
+    "[Default is under C:\\Program Files\\Apache Tomcat 4.0]: ";
+inline const std::string all_questions =
+    banner_and_confirmation + java_question + apache_question + tomcat_question;
+
+inline const std::string abort_message = "User has chosen to abort the installation...\n";
+inline const std::string completion = "Installation completed. Press Cntrl-C to continue.";
+
+} // namespace e2e

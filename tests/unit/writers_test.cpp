@@ -1,0 +1,168 @@
+#include "scratch_dir.h"
+#include "settings/install_settings.h"
+#include "writers/container_scripts.h"
+#include "writers/file_mechanics.h"
+#include "writers/registry_script.h"
+#include "writers/web_server_config.h"
+#include "writers/workers_file.h"
+
+#include <gtest/gtest.h>
+
+namespace vorlan::writers {
+namespace {
+
+using testing::get;
+using testing::put;
+using testing::ScratchDir;
+
+struct FilterCase {
+    const char *what;
+    std::string input;
+    std::string expected;
+};
+
+std::string filtered(const std::string &input, std::vector<std::string_view> prefixes) {
+    ScratchDir dir;
+    put("in.txt", input);
+    platform::TextReader reader;
+    platform::TextWriter writer;
+    EXPECT_TRUE(reader.open("in.txt"));
+    EXPECT_TRUE(writer.create("out.txt"));
+    copy_filtered(reader, writer, prefixes);
+    EXPECT_TRUE(writer.close());
+    return get("out.txt");
+}
+
+TEST(CopyFiltered, KeepsWholeLinesAndEveryByte) {
+    const std::string long_tail(300, 'x');
+    const FilterCase table[] = {
+        {"empty file", "", ""},
+        {"LF becomes CR LF", "a\nb\n", "a\r\nb\r\n"},
+        {"mixed line ends", "a\r\nb\nc\r\n", "a\r\nb\r\nc\r\n"},
+        {"last line without end", "a\nlast", "a\r\nlast"},
+        {"lone CR is data", "a\rb\r\r\n", "a\rb\r\r\n"},
+        {"NUL and Ctrl-Z survive",
+         std::string("a\0b\x1a"
+                     "c\n\x1a\n",
+                     8),
+         std::string("a\0b\x1a"
+                     "c\r\n\x1a\r\n",
+                     10)},
+        {"matching lines go", "Include x\nkeep\n#configured by\n", "keep\r\n"},
+        {"other case and indent stay", "include x\n  Include y\nINCLUDE z\n",
+         "include x\r\n  Include y\r\nINCLUDE z\r\n"},
+        {"a prefix alone is a match", "Include\nInclud\n", "Includ\r\n"},
+        {"a long matching line goes whole", "Include " + long_tail + "\nafter\n", "after\r\n"},
+        {"a long kept line stays whole", long_tail + "Include\n", long_tail + "Include\r\n"},
+        {"matching last line without end", "keep\nInclude z", "keep\r\n"},
+    };
+    for (const auto &row : table) {
+        EXPECT_EQ(filtered(row.input, {"Include", "#configured"}), row.expected) << row.what;
+    }
+}
+
+TEST(CopyFiltered, LinesLongerThanTheReadBufferStayWhole) {
+    const std::string huge(3 << 20, 'h');
+    EXPECT_EQ(filtered(huge + "\nInclude " + huge + "\nend", {"Include"}), huge + "\r\nend");
+}
+
+TEST(RewriteFiltered, HeadAndTailAroundTheFilteredCopy) {
+    ScratchDir dir;
+    put("conf/t.conf", "set A=1\nkeep\n");
+    const RewriteJob job{"conf\\t.conf", "conf\\t.npm", {"set A"}, {"set A=2"}, {"tail"}};
+    ASSERT_EQ(rewrite_filtered(job), RewriteResult::done);
+    EXPECT_EQ(get("conf/t.conf"), "set A=2\r\nkeep\r\ntail\r\n");
+    EXPECT_EQ(get("conf/t.npm"), "set A=2\r\nkeep\r\ntail\r\n");
+    ASSERT_EQ(rewrite_filtered(job), RewriteResult::done);
+    EXPECT_EQ(get("conf/t.conf"), "set A=2\r\nkeep\r\ntail\r\ntail\r\n");
+}
+
+TEST(RewriteFiltered, MissingTargetLeavesAnEmptyScratchWhereItsDirectoryIs) {
+    ScratchDir dir;
+    std::filesystem::create_directory("conf");
+    put("conf/t.npm", "old scratch");
+    EXPECT_EQ(rewrite_filtered({"conf\\t.conf", "conf\\t.npm", {}, {"x"}, {}}),
+              RewriteResult::target_missing);
+    EXPECT_EQ(get("conf/t.npm"), "");
+    EXPECT_EQ(rewrite_filtered({"gone\\t.conf", "gone\\t.npm", {}, {}, {}}),
+              RewriteResult::target_missing);
+    EXPECT_FALSE(std::filesystem::exists("gone"));
+}
+
+TEST(RewriteFiltered, UnwritableScratchRunsNoCopy) {
+    ScratchDir dir;
+    put("t.conf", "content\n");
+    std::filesystem::create_directory("t.npm"); // a directory cannot be written as a file
+    EXPECT_EQ(rewrite_filtered({"t.conf", "t.npm", {}, {"x"}, {}}),
+              RewriteResult::scratch_unwritable);
+    EXPECT_EQ(get("t.conf"), "content\n");
+}
+
+TEST(WriteOnce, CreatesOnceAndNeverOverwrites) {
+    ScratchDir dir;
+    EXPECT_EQ(write_once("f.properties", {"a", "", "b"}), StageResult::go_on);
+    EXPECT_EQ(get("f.properties"), "a\r\n\r\nb\r\n");
+    put("empty.conf", "");
+    EXPECT_EQ(write_once("empty.conf", {"a"}), StageResult::go_on);
+    EXPECT_EQ(get("empty.conf"), "");
+    EXPECT_EQ(write_once("missing\\f.conf", {"a"}), StageResult::stop);
+}
+
+TEST(DoubleChar, DoublesEveryOccurrence) {
+    EXPECT_EQ(double_char("", '\\'), "");
+    EXPECT_EQ(double_char("plain", '\\'), "plain");
+    EXPECT_EQ(double_char("C:\\a\\\\b\\", '\\'), "C:\\\\a\\\\\\\\b\\\\");
+}
+
+settings::InstallSettings settings_for(const char *tomcat_dir) {
+    return settings::derive_settings({"C:\\jdk", "C:\\web", tomcat_dir}, true);
+}
+
+TEST(Formats, OneProtocolThroughout) {
+    for (const auto *tomcat : {"C:\\tomcat-3.3", "C:\\tomcat-4.0"}) {
+        const auto s = settings_for(tomcat);
+        const std::string chosen = s.use_ajp12 ? "ajp12" : "ajp13";
+        const std::string other = s.use_ajp12 ? "ajp13" : "ajp12";
+        const auto config = connector_config_lines(s);
+        ASSERT_EQ(config.size(), 12u);
+        for (std::size_t i = 6; i <= 10; ++i) {
+            EXPECT_TRUE(config[i].ends_with(" " + chosen)) << config[i];
+        }
+        const auto workers = workers_file_lines(s.use_ajp12);
+        ASSERT_EQ(workers.size(), 7u);
+        EXPECT_EQ(workers[2], "worker.list=ajp12, ajp13");
+        for (std::size_t i = 3; i < workers.size(); ++i) {
+            EXPECT_EQ(workers[i].find(other), std::string::npos) << workers[i];
+        }
+    }
+    EXPECT_EQ(workers_file_lines(true)[4], "worker.ajp12.port=8007");
+    EXPECT_EQ(workers_file_lines(false)[4], "worker.ajp13.port=8009");
+}
+
+TEST(Formats, ScriptJobsOwnExactlyTheirVariables) {
+    const auto s = settings_for("C:\\tomcat");
+    const auto startup = startup_script_job(s);
+    EXPECT_EQ(startup.prefixes,
+              (std::vector<std::string_view>{"set JAVA_HOME", "set JAVA_OPTS", "set CLASSPATH"}));
+    for (const auto &line : startup.head_lines) {
+        EXPECT_TRUE(line.starts_with("set JAVA_HOME") || line.starts_with("set JAVA_OPTS") ||
+                    line.starts_with("set CLASSPATH"))
+            << line;
+    }
+    const auto shutdown = shutdown_script_job(s);
+    EXPECT_EQ(shutdown.prefixes, (std::vector<std::string_view>{"set JAVA_HOME"}));
+    EXPECT_EQ(shutdown.head_lines, (std::vector<std::string>{"set JAVA_HOME=C:\\jdk"}));
+}
+
+TEST(Formats, RegistryScriptDoublesBackslashesInValuesOnly) {
+    const auto lines =
+        registry_script_lines(settings::derive_settings({"C:\\j\\\\k", "W", "D:\\t"}, false));
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[4],
+              "\"JVM Option Number 2\"=\"-Xbootclasspath/a:D:\\\\pja_2.4\\\\lib\\\\pja.jar\"");
+    EXPECT_EQ(lines[5], "\"JVM Option Number 3\"=\"-Djava.awt.fonts=C:\\\\WinNT\\\\Fonts\"");
+    EXPECT_EQ(lines[6], "\"JVM Option Number 4\"=\"-Duser.home=C:\\\\j\\\\\\\\k\\\\jre\"");
+}
+
+} // namespace
+} // namespace vorlan::writers

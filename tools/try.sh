@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the installer and runs it, interactively, on a fresh sample machine.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+cmake --preset default >/dev/null
+cmake --build --preset default --target vorlan-setup >/dev/null
+rm -rf sample
+bash tools/make-sample.sh sample
+(cd sample/dist && WINEPREFIX="$top/sample/prefix" "$top/build/default/vorlan-setup") || true
+echo
+echo "Drive C of the sample machine is $top/sample/prefix/drive_c; what the installer wrote:"
+(cd sample/prefix/drive_c && find . -newer "$top/sample/dist/pja.jar" -type f | sort)
