@@ -1,0 +1,243 @@
+#include "platform/windows_path.h"
+
+#include "platform/posix/ascii.h"
+#include "platform/posix/path_lookup.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <system_error>
+
+namespace vorlan::platform {
+namespace posix {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool is_ascii_letter(char c) {
+    return ascii_lower(c) >= 'a' && ascii_lower(c) <= 'z';
+}
+
+bool starts_with_drive(std::string_view text) {
+    return text.size() >= 2 && is_ascii_letter(text[0]) && text[1] == ':';
+}
+
+bool is_drive_entry_name(std::string_view name) {
+    return name.size() == 2 && name[0] >= 'a' && name[0] <= 'z' && name[1] == ':';
+}
+
+void add_component(ParsedWindowsPath &parsed, std::string_view component) {
+    if (component.empty() || component == ".") {
+        return;
+    }
+    if (component != "..") {
+        parsed.components.emplace_back(component);
+    } else if (!parsed.components.empty()) {
+        parsed.components.pop_back();
+    } else if (parsed.anchor == PathAnchor::current_directory) {
+        ++parsed.levels_up;
+    } // else: ".." at a drive root stays at the root, as on Windows
+}
+
+void split_components(ParsedWindowsPath &parsed, std::string_view rest) {
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i <= rest.size(); ++i) {
+        if (i == rest.size() || is_windows_separator(rest[i])) {
+            add_component(parsed, rest.substr(begin, i - begin));
+            begin = i + 1;
+        }
+    }
+}
+
+bool exists_as_spelled(const fs::path &path) {
+    std::error_code error;
+    const auto status = fs::symlink_status(path, error);
+    return !error && status.type() != fs::file_type::not_found;
+}
+
+std::optional<fs::path> drive_root(char drive) {
+    const auto prefix = wine_prefix();
+    if (!prefix) {
+        return std::nullopt;
+    }
+    fs::path entry = *prefix / "dosdevices" / std::string{drive, ':'};
+    if (!exists_as_spelled(entry)) {
+        return std::nullopt;
+    }
+    return entry;
+}
+
+struct DriveMatch {
+    fs::path root;
+    std::ptrdiff_t depth = 0;
+};
+
+// Deeper mappings hold the directory more closely; equal ones go to the
+// earlier letter so that the answer does not depend on directory order.
+bool holds_more_closely(const DriveMatch &candidate, const DriveMatch &best) {
+    if (candidate.depth != best.depth) {
+        return candidate.depth > best.depth;
+    }
+    return candidate.root.filename() < best.root.filename();
+}
+
+std::optional<DriveMatch> drive_holding(const fs::path &entry, const fs::path &directory) {
+    std::error_code error;
+    const fs::path target = fs::canonical(entry, error);
+    if (error || !is_within(target, directory)) {
+        return std::nullopt;
+    }
+    return DriveMatch{entry, std::distance(target.begin(), target.end())};
+}
+
+// Wine places a directory that no drive mapping holds on Z:, the Unix root.
+std::optional<fs::path> current_drive_root() {
+    std::error_code error;
+    const fs::path current = fs::canonical(fs::current_path(error), error);
+    if (error) {
+        return std::nullopt;
+    }
+    const auto prefix = wine_prefix();
+    if (!prefix) {
+        return fs::path("/");
+    }
+    std::optional<DriveMatch> best;
+    fs::directory_iterator entries(*prefix / "dosdevices", error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        if (!is_drive_entry_name(entries->path().filename().native())) {
+            continue;
+        }
+        const auto match = drive_holding(entries->path(), current);
+        if (match && (!best || holds_more_closely(*match, *best))) {
+            best = match;
+        }
+    }
+    return best ? best->root : fs::path("/");
+}
+
+std::optional<fs::path> relative_start(int levels_up) {
+    std::error_code error;
+    fs::path start = fs::current_path(error);
+    if (error) {
+        return std::nullopt;
+    }
+    for (int level = 0; level < levels_up && start.has_relative_path(); ++level) {
+        start = start.parent_path();
+    }
+    return start;
+}
+
+std::optional<fs::path> start_of(const ParsedWindowsPath &parsed) {
+    switch (parsed.anchor) {
+    case PathAnchor::drive:
+        return drive_root(parsed.drive);
+    case PathAnchor::current_drive:
+        return current_drive_root();
+    case PathAnchor::current_directory:
+        return relative_start(parsed.levels_up);
+    case PathAnchor::nothing:
+    case PathAnchor::network:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool is_windows_separator(char c) {
+    return c == '\\' || c == '/';
+}
+
+ParsedWindowsPath parse_windows_path(std::string_view windows_path) {
+    ParsedWindowsPath parsed;
+    std::string_view rest = windows_path;
+    if (windows_path.empty()) {
+        parsed.anchor = PathAnchor::nothing;
+        return parsed;
+    }
+    if (windows_path.size() >= 2 && is_windows_separator(windows_path[0]) &&
+        is_windows_separator(windows_path[1])) {
+        parsed.anchor = PathAnchor::network;
+        return parsed;
+    }
+    if (starts_with_drive(windows_path)) {
+        parsed.anchor = PathAnchor::drive;
+        parsed.drive = ascii_lower(windows_path[0]);
+        rest.remove_prefix(2);
+    } else if (is_windows_separator(windows_path[0])) {
+        parsed.anchor = PathAnchor::current_drive;
+    } else {
+        parsed.anchor = PathAnchor::current_directory;
+    }
+    split_components(parsed, rest);
+    return parsed;
+}
+
+std::optional<fs::path> wine_prefix() {
+    const char *prefix = std::getenv("WINEPREFIX");
+    if (prefix != nullptr && *prefix != '\0') {
+        return fs::path(prefix);
+    }
+    const char *home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+        return fs::path(home) / ".wine";
+    }
+    const passwd *user = getpwuid(getuid());
+    if (user != nullptr && user->pw_dir != nullptr && *user->pw_dir != '\0') {
+        return fs::path(user->pw_dir) / ".wine";
+    }
+    return std::nullopt;
+}
+
+bool is_within(const fs::path &ancestor, const fs::path &path) {
+    const auto mismatch = std::mismatch(ancestor.begin(), ancestor.end(), path.begin(), path.end());
+    return mismatch.first == ancestor.end();
+}
+
+std::optional<std::string> entry_name_ignoring_case(const fs::path &directory,
+                                                    std::string_view name) {
+    std::optional<std::string> found;
+    std::error_code error;
+    fs::directory_iterator entries(directory, error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        const fs::path filename = entries->path().filename();
+        const std::string &entry = filename.native();
+        if (ascii_iequal(entry, name) && (!found || entry < *found)) {
+            found = entry;
+        }
+    }
+    return found;
+}
+
+fs::path follow_components(fs::path start, const std::vector<std::string> &components) {
+    bool still_existing = true;
+    for (const std::string &component : components) {
+        if (still_existing && !exists_as_spelled(start / component)) {
+            const auto spelling = entry_name_ignoring_case(start, component);
+            still_existing = spelling.has_value();
+            start /= spelling ? *spelling : component;
+            continue;
+        }
+        start /= component;
+    }
+    return start;
+}
+
+} // namespace posix
+
+std::optional<std::filesystem::path> host_path(std::string_view windows_path) {
+    const posix::ParsedWindowsPath parsed = posix::parse_windows_path(windows_path);
+    if (parsed.anchor == posix::PathAnchor::nothing) {
+        return std::filesystem::path();
+    }
+    auto start = posix::start_of(parsed);
+    if (!start) {
+        return std::nullopt;
+    }
+    return posix::follow_components(std::move(*start), parsed.components);
+}
+
+} // namespace vorlan::platform
