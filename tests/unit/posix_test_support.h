@@ -119,6 +119,7 @@ class WinePrefix {
     WinePrefix() : environment_("WINEPREFIX", (tree_ / "prefix").native()) {
         fs::create_directories(drive_c());
         fs::create_directories(dosdevices());
+        fs::create_directories(outside());
         fs::create_directory_symlink("../drive_c", dosdevices() / "c:");
     }
 

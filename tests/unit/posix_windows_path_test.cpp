@@ -139,6 +139,13 @@ TEST_F(HostPath, HasNoNetworkShares) {
     EXPECT_FALSE(host_path("//server/share"));
 }
 
+TEST_F(HostPath, RefusesAPathWithANulInIt) {
+    std::string path = R"(C:\windows)";
+    path += '\0';
+    path += R"(\x)";
+    EXPECT_FALSE(host_path(path));
+}
+
 TEST_F(HostPath, GivesAnEmptyPathForAnEmptyString) {
     const auto host = host_path("");
     ASSERT_TRUE(host);

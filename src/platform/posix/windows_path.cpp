@@ -229,6 +229,10 @@ fs::path follow_components(fs::path start, const std::vector<std::string> &compo
 } // namespace posix
 
 std::optional<std::filesystem::path> host_path(std::string_view windows_path) {
+    // No Windows name holds a NUL, and the host would cut the path short at it.
+    if (windows_path.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
     const posix::ParsedWindowsPath parsed = posix::parse_windows_path(windows_path);
     if (parsed.anchor == posix::PathAnchor::nothing) {
         return std::filesystem::path();

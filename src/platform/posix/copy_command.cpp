@@ -1,0 +1,174 @@
+#include "platform/posix/directory_listing.h"
+#include "platform/posix/file_copy.h"
+#include "platform/posix/interpreter.h"
+#include "platform/posix/path_lookup.h"
+#include "platform/posix/wildcard.h"
+#include "platform/windows_path.h"
+
+#include <system_error>
+#include <vector>
+
+namespace vorlan::platform::posix {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view bad_name =
+    "The filename, directory name, or volume label syntax is incorrect.";
+// cmd would join the files into one; nothing here wants that.
+constexpr std::string_view several_onto_one = "Cannot copy several files onto one file.";
+
+struct SourceFile {
+    fs::path path;
+    std::string name; // as on disk
+};
+
+struct Sources {
+    std::vector<SourceFile> files; // in the order they are copied
+    bool show_names = false;       // each file is listed when a pattern chose it
+    std::string shown_prefix;
+};
+
+struct Destination {
+    fs::path path;
+    bool is_directory = false;
+    CaseInsensitiveNames names; // of the directory
+};
+
+std::string copied_line(int count) {
+    return "        " + std::to_string(count) + " file(s) copied.";
+}
+
+bool is_existing_regular_file(const fs::path &path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+bool ends_with_separator(std::string_view typed) {
+    return !typed.empty() && is_windows_separator(typed.back());
+}
+
+void add_matching_files(const fs::path &directory, std::string_view pattern, Sources &sources) {
+    int error = 0;
+    auto listing = list_directory(directory, EntryTypes::resolve, error);
+    if (!listing) {
+        return;
+    }
+    sort_ignoring_case(listing->entries);
+    for (DirectoryEntry &entry : listing->entries) {
+        if (entry.type == EntryType::regular_file && wildcard_matches(pattern, entry.name)) {
+            sources.files.push_back({directory / entry.name, std::move(entry.name)});
+        }
+    }
+}
+
+// A directory given as the source stands for all the files in it, as in cmd.
+Sources find_sources(std::string_view typed) {
+    Sources sources;
+    const TypedPath split = split_last_component(typed);
+    if (has_wildcard(split.last)) {
+        sources.show_names = true;
+        sources.shown_prefix = split.directory;
+        if (const auto directory = host_directory(split.directory)) {
+            add_matching_files(*directory, split.last, sources);
+        }
+        return sources;
+    }
+    const auto host = host_path(typed);
+    if (!host || host->empty()) {
+        return sources;
+    }
+    if (is_existing_directory(*host)) {
+        sources.show_names = true;
+        sources.shown_prefix = shown_prefix_of_directory(typed);
+        add_matching_files(*host, "*", sources);
+    } else if (is_existing_regular_file(*host)) {
+        sources.files.push_back({*host, host->filename().native()});
+    }
+    return sources;
+}
+
+// The empty view when the destination can take the files.
+std::string_view find_destination(std::string_view typed, std::size_t source_count,
+                                  Destination &destination) {
+    const auto host = host_path(typed);
+    if (!host || host->empty()) {
+        return complaint_for(CopyFailure::path_not_found);
+    }
+    destination.path = *host;
+    if (is_existing_directory(*host)) {
+        int error = 0;
+        const auto listing = list_directory(*host, EntryTypes::leave_unknown, error);
+        if (!listing) {
+            return complaint_for(failure_from_errno(error));
+        }
+        for (const DirectoryEntry &entry : listing->entries) {
+            destination.names.add(entry.name);
+        }
+        destination.is_directory = true;
+        return {};
+    }
+    if (ends_with_separator(typed)) {
+        return complaint_for(CopyFailure::path_not_found);
+    }
+    return source_count > 1 ? several_onto_one : std::string_view{};
+}
+
+CopyFailure copy_into(Destination &destination, const SourceFile &file) {
+    if (!destination.is_directory) {
+        return copy_file_to(file.path, destination.path, false);
+    }
+    const std::string *existing = destination.names.find(file.name);
+    const bool absent = existing == nullptr;
+    const CopyFailure failure =
+        copy_file_to(file.path, destination.path / (absent ? file.name : *existing), absent);
+    if (failure == CopyFailure::none && absent) {
+        destination.names.add(file.name);
+    }
+    return failure;
+}
+
+int finish(const CommandOutput &output, std::string_view complaint, int copied) {
+    if (!complaint.empty()) {
+        output.complain(complaint);
+    }
+    output.say(copied_line(copied));
+    return complaint.empty() ? 0 : 1;
+}
+
+bool names_are_well_formed(const ParsedCommand &command) {
+    return !has_wildcard(split_last_component(command.source).directory) &&
+           !has_wildcard(command.destination);
+}
+
+} // namespace
+
+int run_copy(const ParsedCommand &command, const CommandOutput &output) {
+    if (!names_are_well_formed(command)) {
+        return finish(output, bad_name, 0);
+    }
+    const Sources sources = find_sources(command.source);
+    if (sources.files.empty()) {
+        return finish(output, complaint_for(CopyFailure::file_not_found), 0);
+    }
+    Destination destination;
+    const std::string_view unreachable =
+        find_destination(command.destination, sources.files.size(), destination);
+    if (!unreachable.empty()) {
+        return finish(output, unreachable, 0);
+    }
+    int copied = 0;
+    for (const SourceFile &file : sources.files) {
+        const CopyFailure failure = copy_into(destination, file);
+        if (failure != CopyFailure::none) {
+            return finish(output, complaint_for(failure), copied);
+        }
+        if (sources.show_names) {
+            output.say(sources.shown_prefix + file.name);
+        }
+        ++copied;
+    }
+    return finish(output, {}, copied);
+}
+
+} // namespace vorlan::platform::posix

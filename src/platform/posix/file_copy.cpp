@@ -1,0 +1,347 @@
+#include "platform/posix/file_copy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace vorlan::platform::posix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Linux gives up on a chain longer than this too.
+constexpr int max_link_hops = 40;
+constexpr std::size_t copy_chunk = std::size_t{1} << 30;
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+    int get() const { return fd_; }
+    bool is_open() const { return fd_ >= 0; }
+    // Closing can report a late write error, so it is not left to the destructor.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+  private:
+    int fd_;
+};
+
+// Removes a temporary file unless it has become the target.
+class TemporaryFile {
+  public:
+    TemporaryFile(std::string name, int fd) : name_(std::move(name)), fd_(fd) {}
+    TemporaryFile(const TemporaryFile &) = delete;
+    TemporaryFile &operator=(const TemporaryFile &) = delete;
+    ~TemporaryFile() {
+        if (!kept_) {
+            ::unlink(name_.c_str());
+        }
+    }
+
+    const std::string &name() const { return name_; }
+    FileDescriptor &fd() { return fd_; }
+    void keep() { kept_ = true; }
+
+  private:
+    std::string name_;
+    FileDescriptor fd_;
+    bool kept_ = false;
+};
+
+struct Source {
+    int fd = -1;
+    struct stat status {};
+};
+
+struct FinalTarget {
+    fs::path path;
+    bool exists = false;
+    struct stat status {};
+};
+
+bool can_fall_back_to_reading(int error) {
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+int write_all(int out, const char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(out, data, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return written < 0 ? errno : EIO;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+int copy_by_reading(int in, off64_t offset, int out) {
+    static std::vector<char> buffer(std::size_t{1} << 17);
+    for (;;) {
+        const ssize_t got = ::pread(in, buffer.data(), buffer.size(), offset);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got < 0 ? errno : 0;
+        }
+        if (const int error = write_all(out, buffer.data(), static_cast<std::size_t>(got))) {
+            return error;
+        }
+        offset += got;
+    }
+}
+
+// Lets the kernel move the bytes where it can; reading finishes the job where
+// it cannot, and also catches files whose size the kernel does not know.
+int copy_bytes(int in, int out) {
+    off64_t offset = 0;
+    for (;;) {
+        const ssize_t moved = ::copy_file_range(in, &offset, out, nullptr, copy_chunk, 0);
+        if (moved > 0) {
+            continue;
+        }
+        if (moved == 0 || can_fall_back_to_reading(errno)) {
+            break;
+        }
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return copy_by_reading(in, offset, out);
+}
+
+void keep_modification_time(int fd, const struct stat &source) {
+    const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    // Only a nicety, as Windows keeps it; the copy is good without it.
+    static_cast<void>(::futimens(fd, times));
+}
+
+CopyFailure open_failure(int error) {
+    return error == ENOENT ? CopyFailure::file_not_found : failure_from_errno(error);
+}
+
+CopyFailure examine_source(const FileDescriptor &fd, Source &source) {
+    source.fd = fd.get();
+    if (::fstat(fd.get(), &source.status) != 0) {
+        return failure_from_errno(errno);
+    }
+    return S_ISREG(source.status.st_mode) ? CopyFailure::none : CopyFailure::access_denied;
+}
+
+CopyFailure create_copy(const Source &source, const fs::path &target) {
+    FileDescriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                              source.status.st_mode & 0777));
+    if (!out.is_open()) {
+        return failure_from_errno(errno);
+    }
+    int error = copy_bytes(source.fd, out.get());
+    if (error == 0) {
+        keep_modification_time(out.get(), source.status);
+        error = out.close();
+    }
+    if (error != 0) {
+        ::unlink(target.c_str());
+        return failure_from_errno(error);
+    }
+    return CopyFailure::none;
+}
+
+CopyFailure find_final_target(const fs::path &target, FinalTarget &final) {
+    final.path = target;
+    for (int hops = 0;; ++hops) {
+        if (::lstat(final.path.c_str(), &final.status) != 0) {
+            final.exists = false;
+            return errno == ENOENT ? CopyFailure::none : failure_from_errno(errno);
+        }
+        final.exists = true;
+        if (!S_ISLNK(final.status.st_mode)) {
+            return CopyFailure::none;
+        }
+        if (hops == max_link_hops) {
+            return failure_from_errno(ELOOP);
+        }
+        std::error_code error;
+        const fs::path link = fs::read_symlink(final.path, error);
+        if (error) {
+            return failure_from_errno(error.value());
+        }
+        final.path = link.is_absolute() ? link : final.path.parent_path() / link;
+    }
+}
+
+int sync_directory(const fs::path &directory) {
+    FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.is_open()) {
+        return errno;
+    }
+    // Some file systems cannot sync a directory and say so with EINVAL.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL) {
+        return errno;
+    }
+    return fd.close();
+}
+
+// The target keeps its owner where we may set it; only root can give a file
+// away, and nobody else needs to.
+void take_over_ownership(int fd, const struct stat &target) {
+    if (target.st_uid != ::geteuid() || target.st_gid != ::getegid()) {
+        static_cast<void>(::fchown(fd, target.st_uid, target.st_gid));
+    }
+}
+
+int fill_replacement(TemporaryFile &temporary, const Source &source, const struct stat &target) {
+    int fd = temporary.fd().get();
+    if (const int error = copy_bytes(source.fd, fd)) {
+        return error;
+    }
+    take_over_ownership(fd, target);
+    if (::fchmod(fd, target.st_mode & 07777) != 0) {
+        return errno;
+    }
+    keep_modification_time(fd, source.status);
+    if (::fsync(fd) != 0) {
+        return errno;
+    }
+    return temporary.fd().close();
+}
+
+// The rename is the single moment the content changes: before it the old
+// bytes are there, after it the new ones, synced, whatever happens in between.
+CopyFailure replace_atomically(const Source &source, const FinalTarget &final) {
+    fs::path directory = final.path.parent_path();
+    if (directory.empty()) {
+        directory = ".";
+    }
+    std::string name = (directory / ".vorlan-copy-XXXXXX").native();
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        return failure_from_errno(errno);
+    }
+    TemporaryFile temporary(std::move(name), fd);
+    if (const int error = fill_replacement(temporary, source, final.status)) {
+        return failure_from_errno(error);
+    }
+    if (::rename(temporary.name().c_str(), final.path.c_str()) != 0) {
+        return failure_from_errno(errno);
+    }
+    temporary.keep();
+    return failure_from_errno(sync_directory(directory));
+}
+
+bool same_file(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+CopyFailure copy_over_whatever_is_there(const Source &source, const fs::path &target) {
+    FinalTarget final;
+    if (const CopyFailure failure = find_final_target(target, final);
+        failure != CopyFailure::none) {
+        return failure;
+    }
+    if (!final.exists) {
+        return create_copy(source, final.path);
+    }
+    if (same_file(source.status, final.status)) {
+        return CopyFailure::onto_itself;
+    }
+    // Checked on the mode bits: root passes every access() test.
+    if (!S_ISREG(final.status.st_mode) || (final.status.st_mode & S_IWUSR) == 0) {
+        return CopyFailure::access_denied;
+    }
+    return replace_atomically(source, final);
+}
+
+} // namespace
+
+std::string_view complaint_for(CopyFailure failure) {
+    switch (failure) {
+    case CopyFailure::none:
+        break;
+    case CopyFailure::onto_itself:
+        return "The file cannot be copied onto itself.";
+    case CopyFailure::access_denied:
+        return "Access is denied.";
+    case CopyFailure::file_not_found:
+        return "The system cannot find the file specified.";
+    case CopyFailure::path_not_found:
+        return "The system cannot find the path specified.";
+    case CopyFailure::already_exists:
+        return "Cannot create a file when that file already exists.";
+    case CopyFailure::disk_full:
+        return "There is not enough space on the disk.";
+    case CopyFailure::name_too_long:
+        return "The filename or extension is too long.";
+    case CopyFailure::device_error:
+        return "The request could not be performed because of an I/O device error.";
+    }
+    return "";
+}
+
+CopyFailure failure_from_errno(int error) {
+    switch (error) {
+    case 0:
+        return CopyFailure::none;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+    case EBUSY:
+        return CopyFailure::access_denied;
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+        return CopyFailure::path_not_found;
+    case EEXIST:
+        return CopyFailure::already_exists;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return CopyFailure::disk_full;
+    case ENAMETOOLONG:
+        return CopyFailure::name_too_long;
+    default:
+        return CopyFailure::device_error;
+    }
+}
+
+CopyFailure copy_file_to(const fs::path &source_path, const fs::path &target,
+                         bool target_known_absent) {
+    const FileDescriptor fd(::open(source_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.is_open()) {
+        return open_failure(errno);
+    }
+    Source source;
+    if (const CopyFailure failure = examine_source(fd, source); failure != CopyFailure::none) {
+        return failure;
+    }
+    if (target_known_absent) {
+        const CopyFailure failure = create_copy(source, target);
+        if (failure != CopyFailure::already_exists) {
+            return failure;
+        }
+    }
+    return copy_over_whatever_is_there(source, target);
+}
+
+} // namespace vorlan::platform::posix

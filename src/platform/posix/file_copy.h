@@ -1,0 +1,35 @@
+#pragma once
+// Copying one file, byte for byte, the way the copy commands need it: a new
+// file is simply written, an existing one is replaced atomically and durably.
+
+#include <filesystem>
+#include <string_view>
+
+namespace vorlan::platform::posix {
+
+enum class CopyFailure {
+    none,
+    onto_itself,
+    access_denied,
+    file_not_found,
+    path_not_found,
+    already_exists,
+    disk_full,
+    name_too_long,
+    device_error,
+};
+
+// The line cmd would print for it.
+std::string_view complaint_for(CopyFailure failure);
+CopyFailure failure_from_errno(int error);
+
+// Puts the bytes of the regular file `source` at `target`. A target that
+// exists (found through any chain of symbolic links, which stay as they are)
+// is replaced by renaming a synced temporary copy over it, with its own
+// permission bits, unless it lacks the owner-write bit: then it is read-only
+// and left alone. `target_known_absent` spares the lookup when the caller has
+// just seen the directory without it; it is checked all the same.
+CopyFailure copy_file_to(const std::filesystem::path &source, const std::filesystem::path &target,
+                         bool target_known_absent);
+
+} // namespace vorlan::platform::posix

@@ -1,0 +1,243 @@
+#include "platform/posix/directory_listing.h"
+#include "platform/posix/file_copy.h"
+#include "platform/posix/interpreter.h"
+#include "platform/posix/path_lookup.h"
+#include "platform/posix/wildcard.h"
+#include "platform/windows_path.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace vorlan::platform::posix {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view cyclic_copy = "Cannot perform a cyclic copy";
+
+struct TreeSource {
+    fs::path root;
+    std::string pattern;      // matched against file names at every level
+    std::string shown_prefix; // the source directory as typed
+};
+
+// A destination directory is looked at, or made, only when a file goes into
+// it, so that source directories without matching files leave no trace.
+struct DestinationDirectory {
+    DestinationDirectory *parent = nullptr;
+    std::string name; // spelled as in the source
+    fs::path path;    // set for the root, found or made for the others
+    bool ready = false;
+    CaseInsensitiveNames names; // what it holds, read once or known since we made it
+};
+
+std::string copied_line(int count) {
+    return std::to_string(count) + " File(s) copied";
+}
+
+// A directory named without a pattern stands for all its files.
+std::optional<TreeSource> find_tree_source(std::string_view typed) {
+    const TypedPath split = split_last_component(typed);
+    if (!has_wildcard(split.last)) {
+        const auto host = host_path(typed);
+        if (host && !host->empty() && is_existing_directory(*host)) {
+            return TreeSource{*host, "*", shown_prefix_of_directory(typed)};
+        }
+    }
+    auto directory = host_directory(split.directory);
+    if (!directory || !is_existing_directory(*directory)) {
+        return std::nullopt;
+    }
+    return TreeSource{std::move(*directory), std::string(split.last), std::string(split.directory)};
+}
+
+std::string pattern_named_in(std::string_view typed) {
+    const std::string_view last = split_last_component(typed).last;
+    return std::string(last.empty() ? typed : last);
+}
+
+bool is_cyclic(const fs::path &source_root, const fs::path &destination) {
+    std::error_code source_error;
+    std::error_code target_error;
+    const fs::path source = fs::canonical(source_root, source_error);
+    const fs::path target = fs::weakly_canonical(destination, target_error);
+    return !source_error && !target_error && is_within(source, target);
+}
+
+CopyFailure read_existing_names(DestinationDirectory &directory) {
+    int error = 0;
+    const auto listing = list_directory(directory.path, EntryTypes::leave_unknown, error);
+    if (!listing) {
+        return failure_from_errno(error);
+    }
+    for (const DirectoryEntry &entry : listing->entries) {
+        directory.names.add(entry.name);
+    }
+    directory.ready = true;
+    return CopyFailure::none;
+}
+
+class TreeCopy {
+  public:
+    TreeCopy(const TreeSource &source, const CommandOutput &output)
+        : source_(source), output_(output) {}
+
+    // False after a failure, which has been reported.
+    bool copy_directory(const fs::path &from, DestinationDirectory &to, const std::string &shown) {
+        int error = 0;
+        auto listing = list_directory(from, EntryTypes::resolve, error);
+        if (!listing) {
+            return fail(failure_from_errno(error));
+        }
+        const std::pair identity{listing->device, listing->inode};
+        if (std::find(open_.begin(), open_.end(), identity) != open_.end()) {
+            return true; // a link back up the tree; going in would never end
+        }
+        open_.push_back(identity);
+        sort_ignoring_case(listing->entries);
+        const bool done = copy_files(from, listing->entries, to, shown) &&
+                          copy_subdirectories(from, listing->entries, to, shown);
+        open_.pop_back();
+        return done;
+    }
+
+    int copied() const { return copied_; }
+
+  private:
+    bool copy_files(const fs::path &from, const std::vector<DirectoryEntry> &entries,
+                    DestinationDirectory &to, const std::string &shown) {
+        for (const DirectoryEntry &entry : entries) {
+            if (entry.type == EntryType::regular_file &&
+                wildcard_matches(source_.pattern, entry.name) &&
+                !copy_file(from, entry.name, to, shown)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool copy_subdirectories(const fs::path &from, const std::vector<DirectoryEntry> &entries,
+                             DestinationDirectory &to, const std::string &shown) {
+        for (const DirectoryEntry &entry : entries) {
+            if (entry.type != EntryType::directory) {
+                continue;
+            }
+            DestinationDirectory subdirectory;
+            subdirectory.parent = &to;
+            subdirectory.name = entry.name;
+            if (!copy_directory(from / entry.name, subdirectory, shown + entry.name + '\\')) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool copy_file(const fs::path &from, const std::string &name, DestinationDirectory &to,
+                   const std::string &shown) {
+        if (const CopyFailure failure = prepare(to); failure != CopyFailure::none) {
+            return fail(failure);
+        }
+        const std::string *existing = to.names.find(name);
+        const bool absent = existing == nullptr;
+        const CopyFailure failure =
+            copy_file_to(from / name, to.path / (absent ? name : *existing), absent);
+        if (failure != CopyFailure::none) {
+            return fail(failure);
+        }
+        if (absent) {
+            to.names.add(name);
+        }
+        output_.say(source_.shown_prefix + shown + name);
+        ++copied_;
+        return true;
+    }
+
+    CopyFailure prepare(DestinationDirectory &directory) {
+        if (directory.ready) {
+            return CopyFailure::none;
+        }
+        if (directory.parent == nullptr) {
+            return prepare_root(directory);
+        }
+        DestinationDirectory &parent = *directory.parent;
+        if (const CopyFailure failure = prepare(parent); failure != CopyFailure::none) {
+            return failure;
+        }
+        if (const std::string *existing = parent.names.find(directory.name)) {
+            directory.path = parent.path / *existing;
+            return read_existing_names(directory);
+        }
+        directory.path = parent.path / directory.name;
+        if (::mkdir(directory.path.c_str(), 0777) != 0) {
+            return failure_from_errno(errno);
+        }
+        parent.names.add(directory.name);
+        directory.ready = true; // and empty: nothing to look up in it
+        return CopyFailure::none;
+    }
+
+    static CopyFailure prepare_root(DestinationDirectory &root) {
+        if (is_existing_directory(root.path)) {
+            return read_existing_names(root);
+        }
+        std::error_code error;
+        fs::create_directories(root.path, error);
+        if (error) {
+            return failure_from_errno(error.value());
+        }
+        root.ready = true;
+        return CopyFailure::none;
+    }
+
+    bool fail(CopyFailure failure) const {
+        output_.complain(complaint_for(failure));
+        return false;
+    }
+
+    const TreeSource &source_;
+    const CommandOutput &output_;
+    std::vector<std::pair<dev_t, ino_t>> open_; // the directories being walked
+    int copied_ = 0;
+};
+
+int finish(const CommandOutput &output, std::string_view complaint, int copied) {
+    if (!complaint.empty()) {
+        output.complain(complaint);
+    }
+    output.say(copied_line(copied));
+    return complaint.empty() ? 0 : 1;
+}
+
+} // namespace
+
+int run_xcopy(const ParsedCommand &command, const CommandOutput &output) {
+    const std::string not_found = "File not found - " + pattern_named_in(command.source);
+    const auto source = find_tree_source(command.source);
+    if (!source) {
+        return finish(output, not_found, 0);
+    }
+    const auto destination = host_path(command.destination);
+    if (!destination || destination->empty()) {
+        return finish(output, complaint_for(CopyFailure::path_not_found), 0);
+    }
+    if (is_cyclic(source->root, *destination)) {
+        return finish(output, cyclic_copy, 0);
+    }
+    DestinationDirectory root;
+    root.path = *destination;
+    TreeCopy tree(*source, output);
+    const bool completed = tree.copy_directory(source->root, root, "");
+    const bool found_any = tree.copied() > 0;
+    if (completed && !found_any) {
+        output.complain(not_found);
+    }
+    output.say(copied_line(tree.copied()));
+    return completed && found_any ? 0 : 1;
+}
+
+} // namespace vorlan::platform::posix

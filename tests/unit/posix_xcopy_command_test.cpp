@@ -1,0 +1,164 @@
+#include "posix_command_capture.h"
+#include "posix_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vorlan::platform::posix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::binary_content;
+using testing::read_file;
+using testing::run;
+using testing::ScopedCurrentDirectory;
+using testing::WinePrefix;
+using testing::write_file;
+
+using Lines = std::vector<std::string>;
+
+// Every file below `root`, as relative path and content.
+std::set<std::pair<std::string, std::string>> files_below(const fs::path &root) {
+    std::set<std::pair<std::string, std::string>> files;
+    for (const auto &entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) {
+            files.insert({entry.path().lexically_relative(root).native(), read_file(entry.path())});
+        }
+    }
+    return files;
+}
+
+class XcopyCommand : public ::testing::Test {
+  protected:
+    XcopyCommand() {
+        write_file(c("src/b.txt"), "b");
+        write_file(c("src/A.TXT"), "a");
+        write_file(c("src/Sub/c.txt"), "c");
+        write_file(c("src/Sub/deeper/d.bin"), binary_content(200000, 4));
+        fs::create_directories(c("src/empty"));
+        fs::create_directories(c("src/only dirs/inner"));
+    }
+
+    fs::path c(const fs::path &relative) const { return prefix.drive_c() / relative; }
+
+    WinePrefix prefix;
+};
+
+TEST_F(XcopyCommand, CopiesTheWholeTreeAndListsIt) {
+    const auto result = run(R"(xcopy C:\Src\*.* C:\dst /s)");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.err.empty());
+    EXPECT_EQ(result.out, (Lines{R"(C:\Src\A.TXT)", R"(C:\Src\b.txt)", R"(C:\Src\Sub\c.txt)",
+                                 R"(C:\Src\Sub\deeper\d.bin)", "4 File(s) copied"}));
+    EXPECT_EQ(files_below(c("dst")), files_below(c("src")));
+}
+
+TEST_F(XcopyCommand, LeavesEmptyDirectoriesOut) {
+    ASSERT_EQ(run(R"(xcopy C:\src\*.* C:\dst /S)").status, 0);
+    EXPECT_FALSE(fs::exists(c("dst/empty")));
+    EXPECT_FALSE(fs::exists(c("dst/only dirs")));
+}
+
+TEST_F(XcopyCommand, MatchesThePatternAtEveryLevel) {
+    const auto result = run(R"(xcopy "C:\src\*.TXT" "C:\new dir\deep" /s > NUL)");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out.empty());
+    EXPECT_EQ(files_below(c("new dir/deep")),
+              (std::set<std::pair<std::string, std::string>>{
+                  {"A.TXT", "a"}, {"b.txt", "b"}, {"Sub/c.txt", "c"}}));
+    EXPECT_FALSE(fs::exists(c("new dir/deep/Sub/deeper")));
+}
+
+TEST_F(XcopyCommand, TakesADirectoryForAllOfItsFiles) {
+    const auto result = run(R"(xcopy C:\src\sub C:\dst /s)");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              (Lines{R"(C:\src\sub\c.txt)", R"(C:\src\sub\deeper\d.bin)", "2 File(s) copied"}));
+}
+
+TEST_F(XcopyCommand, UsesExistingDestinationsWhateverTheirCase) {
+    write_file(c("DST/SUB/C.TXT"), "old c");
+    write_file(c("DST/a.txt"), "old a");
+    ASSERT_EQ(run(R"(xcopy C:\src\*.* C:\dst /s /y)").status, 0);
+    EXPECT_EQ(files_below(c("DST")), (std::set<std::pair<std::string, std::string>>{
+                                         {"a.txt", "a"},
+                                         {"b.txt", "b"},
+                                         {"SUB/C.TXT", "c"},
+                                         {"SUB/deeper/d.bin", binary_content(200000, 4)}}));
+}
+
+TEST_F(XcopyCommand, ComplainsWhenNothingMatches) {
+    for (const char *line :
+         {R"(xcopy C:\src\*.xyz C:\dst /s)", R"(xcopy C:\nowhere\*.xyz C:\dst /s)",
+          R"(xcopy Q:\src\*.xyz C:\dst /s)", R"(xcopy C:\src\*.xyz C:\dst /s > NUL)"}) {
+        const auto result = run(line);
+        EXPECT_EQ(result.status, 1) << line;
+        EXPECT_EQ(result.err, Lines{"File not found - *.xyz"}) << line;
+        EXPECT_EQ(result.out.size(), result.err.size() - std::string(line).ends_with("NUL"))
+            << line;
+    }
+    EXPECT_FALSE(fs::exists(c("dst")));
+    EXPECT_EQ(run(R"(xcopy C:\src\*.xyz C:\dst /s)").out, Lines{"0 File(s) copied"});
+}
+
+TEST_F(XcopyCommand, ComplainsWhenTheTargetDriveIsMissing) {
+    const auto result = run(R"(xcopy C:\src\*.* Q:\dst /s)");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, Lines{"The system cannot find the path specified."});
+}
+
+TEST_F(XcopyCommand, StopsAtAReadOnlyFile) {
+    write_file(c("dst/Sub/c.txt"), "old c");
+    fs::permissions(c("dst/Sub/c.txt"), fs::perms(0444));
+    const auto result = run(R"(xcopy C:\src\*.* C:\dst /s)");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, Lines{"Access is denied."});
+    EXPECT_EQ(result.out, (Lines{R"(C:\src\A.TXT)", R"(C:\src\b.txt)", "2 File(s) copied"}));
+    EXPECT_EQ(read_file(c("dst/Sub/c.txt")), "old c");
+}
+
+TEST_F(XcopyCommand, RefusesToCopyATreeIntoItself) {
+    const auto result = run(R"(xcopy C:\src\*.* C:\SRC\sub\copy /s)");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, Lines{"Cannot perform a cyclic copy"});
+    EXPECT_FALSE(fs::exists(c("src/Sub/copy")));
+}
+
+TEST_F(XcopyCommand, DoesNotFollowALinkBackUpTheTree) {
+    fs::create_directory_symlink("..", c("src/Sub/up"));
+    const auto result = run(R"(xcopy C:\src\*.* C:\dst /s)");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.back(), "4 File(s) copied");
+}
+
+TEST_F(XcopyCommand, CopiesFromTheCurrentDirectory) {
+    const ScopedCurrentDirectory inside(c("src/Sub"));
+    const auto result = run(R"(xcopy *.* ..\..\dst /s)");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, (Lines{"c.txt", R"(deeper\d.bin)", "2 File(s) copied"}));
+    EXPECT_EQ(read_file(c("dst/c.txt")), "c");
+}
+
+TEST_F(XcopyCommand, CopiesAWideTreeCompletely) {
+    fs::remove_all(c("src"));
+    int count = 0;
+    for (int directory = 0; directory < 20; ++directory) {
+        for (int file = 0; file < 15; ++file, ++count) {
+            const auto relative = "d" + std::to_string(directory % 4) + "/e" +
+                                  std::to_string(directory) + "/f" + std::to_string(file);
+            write_file(c("src") / relative,
+                       binary_content(static_cast<std::size_t>(file * 97), count));
+        }
+    }
+    const auto result = run(R"(xcopy C:\src\*.* C:\dst /s)");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.size(), static_cast<std::size_t>(count) + 1);
+    EXPECT_EQ(result.out.back(), std::to_string(count) + " File(s) copied");
+    EXPECT_EQ(files_below(c("dst")), files_below(c("src")));
+}
+
+} // namespace
+} // namespace vorlan::platform::posix
