@@ -23,6 +23,7 @@ TEST(Dialogue, RefusalEndsTheRunAndTouchesNothing) {
 TEST(Dialogue, AnyAnswerBeginningWithYGoesOn) {
     for (const std::string answer : {"y\n", "Y\n", "yes\n", "Yikes\n", "\n", "y\r\n"}) {
         Scenario machine;
+        machine.add_default_products();
         const auto run = machine.run(answer + "\n\n\n\n");
         EXPECT_TRUE(run.out.starts_with(all_questions)) << answer << run.out;
         EXPECT_TRUE(run.out.ends_with(completion)) << answer;

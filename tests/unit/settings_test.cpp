@@ -65,13 +65,13 @@ TEST(Settings, DefaultsDeriveEveryPath) {
 }
 
 TEST(Settings, AnswersAreTakenAsTyped) {
-    const auto s = derive_settings({"C:\\%PATH%", "E:\\web 50%\\", "tomcat-3.1"}, false);
+    const auto s = derive_settings({"C:\\%PATH%", "E:\\web 50%\\", "tomcat-4.3"}, false);
     EXPECT_EQ(s.fonts_dir, "C:\\WinNT\\Fonts");
     EXPECT_EQ(s.java_home, "C:\\%PATH%");
     EXPECT_EQ(s.httpd_conf, "E:\\web 50%\\\\conf\\httpd.conf");
     EXPECT_EQ(s.htdocs_dir, "E:\\web 50%\\\\htdocs");
     EXPECT_EQ(s.pja_home, "t:\\pja_2.4");
-    EXPECT_EQ(s.jk_conf, "tomcat-3.1\\conf\\jk\\vorlan_mod_jk.conf");
+    EXPECT_EQ(s.jk_conf, "tomcat-4.3\\conf\\jk\\vorlan_mod_jk.conf");
     EXPECT_TRUE(s.use_ajp12);
 }
 
