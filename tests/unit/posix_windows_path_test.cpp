@@ -122,13 +122,6 @@ TEST_F(HostPath, AcceptsADriveWithoutSeparator) {
     EXPECT_EQ(located(*host_path("C:windows")), drive_c() / "windows");
 }
 
-TEST_F(HostPath, AcceptsADosdevicesDirectoryAsWellAsALink) {
-    fs::create_directories(prefix.dosdevices() / "e:" / "Media");
-    const auto host = host_path(R"(E:\media)");
-    ASSERT_TRUE(host);
-    EXPECT_EQ(located(*host), fs::canonical(prefix.dosdevices() / "e:" / "Media"));
-}
-
 TEST_F(HostPath, HasNoDriveThatDosdevicesLacks) {
     EXPECT_FALSE(host_path(R"(D:\windows)"));
     EXPECT_FALSE(host_path("d:"));
@@ -198,21 +191,6 @@ TEST(HostPathPrefix, DefaultsToTheWineDirectoryInHome) {
     const auto host = host_path(R"(C:\users)");
     ASSERT_TRUE(host);
     EXPECT_EQ(located(*host), home / ".wine" / "drive_c" / "Users");
-}
-
-TEST(HostPathPrefix, FollowsAChangeOfWinePrefix) {
-    const TemporaryTree first;
-    const TemporaryTree second;
-    fs::create_directories(first / "dosdevices" / "c:");
-    const ScopedEnvironment one("WINEPREFIX", first.root().native());
-    EXPECT_TRUE(host_path(R"(C:\)"));
-    const ScopedEnvironment two("WINEPREFIX", second.root().native());
-    EXPECT_FALSE(host_path(R"(C:\)"));
-}
-
-TEST(EntryLookup, FindsNothingInAMissingDirectory) {
-    const TemporaryTree tree;
-    EXPECT_FALSE(entry_name_ignoring_case(tree / "none", "x"));
 }
 
 TEST(EntryLookup, ComparesWholeComponents) {

