@@ -234,6 +234,13 @@ TEST_F(Install, PercentSignsReachEveryLineUnchanged) {
     EXPECT_EQ(read_file(tomcat / "webapps/vorlan.war"), "war bytes");
 }
 
+TEST_F(Install, AnAnswerBeginningWithASpaceIsTakenAsTyped) {
+    const auto run = machine.run("y\n C:\\jdk\n\n\n\n");
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(tomcat("bin/shutdown.bat"),
+              "set JAVA_HOME= C:\\jdk\r\n" + std::string(original_shutdown_bat));
+}
+
 TEST_F(Install, WithoutWindowsFontsTheWinNtDirectoryIsNamed) {
     fs::remove_all(machine.c("windows"));
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);

@@ -77,6 +77,38 @@ TEST(RewriteFiltered, HeadAndTailAroundTheFilteredCopy) {
     EXPECT_EQ(get("conf/t.conf"), "set A=2\r\nkeep\r\ntail\r\ntail\r\n");
 }
 
+TEST(RewriteFiltered, AnUnendedLastLineIsEndedByTheFirstTailLine) {
+    ScratchDir dir;
+    put("httpd.conf", "Listen 80\nServerName x");
+    ASSERT_EQ(rewrite_filtered({"httpd.conf", "httpd.npm", {"Include"}, {}, {"", "#marker"}}),
+              RewriteResult::done);
+    EXPECT_EQ(get("httpd.conf"), "Listen 80\r\nServerName x\r\n#marker\r\n");
+}
+
+TEST(RewriteFiltered, StartupScriptLosesOnlyItsOwnSettings) {
+    ScratchDir dir;
+    put("tc/bin/startup.bat", "@echo off\n"
+                              "set JAVA_HOME=C:\\old\n"
+                              "SET JAVA_HOME=C:\\caps\n"
+                              "  set CLASSPATH=indented\r\n"
+                              "set JAVA_HOMEDIR=longer name\n"
+                              "set JAVA_OPTS=-Xmx1g\r\n"
+                              "set CLASSPATH=x\n"
+                              "rem end");
+    const auto s = settings::derive_settings({"C:\\jdk", "web", "tc"}, true);
+    ASSERT_EQ(rewrite_filtered(startup_script_job(s)), RewriteResult::done);
+    EXPECT_EQ(
+        get("tc/bin/startup.bat"),
+        "set CLASSPATH=%CLASSPATH%;t:\\pja_2.4\\lib\\pja.jar;t:\\pja_2.4\\lib\\pjatools.jar\r\n"
+        "set JAVA_HOME=C:\\jdk\r\n"
+        "set JAVA_OPTS=-Xbootclasspath/a:t:\\pja_2.4\\lib\\pja.jar "
+        "-Djava.awt.fonts=C:\\WINDOWS\\Fonts -Duser.home=%JAVA_HOME%\\jre\r\n"
+        "@echo off\r\n"
+        "SET JAVA_HOME=C:\\caps\r\n"
+        "  set CLASSPATH=indented\r\n"
+        "rem end");
+}
+
 TEST(RewriteFiltered, MissingTargetLeavesAnEmptyScratchWhereItsDirectoryIs) {
     ScratchDir dir;
     std::filesystem::create_directory("conf");
