@@ -201,16 +201,15 @@ int sync_directory(const fs::path &directory) {
     return fd.close();
 }
 
-// The target keeps its owner where we may set it; only root can give a file
-// away, and nobody else needs to.
-void take_over_ownership(int fd, const struct stat &target) {
-    if (target.st_uid != ::geteuid() || target.st_gid != ::getegid()) {
-        static_cast<void>(::fchown(fd, target.st_uid, target.st_gid));
-    }
+// The replacement keeps the target's owner where we may set it. Only root can
+// give a file away; anyone else ends up owning it, as with any new file.
+bool take_over_ownership(int fd, const struct stat &target) {
+    const bool ours = target.st_uid == ::geteuid() && target.st_gid == ::getegid();
+    return ours || ::fchown(fd, target.st_uid, target.st_gid) == 0;
 }
 
 int fill_replacement(TemporaryFile &temporary, const Source &source, const struct stat &target) {
-    int fd = temporary.fd().get();
+    const int fd = temporary.fd().get();
     if (const int error = copy_bytes(source.fd, fd)) {
         return error;
     }
