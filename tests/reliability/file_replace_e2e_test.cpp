@@ -1,0 +1,227 @@
+// How the installer replaces httpd.conf, startup.bat and shutdown.bat on a
+// POSIX machine: through symbolic links, keeping permission bits, leaving a
+// read-only file whole, and syncing the new bytes before they take its name.
+#include "replace_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+namespace reliability {
+namespace {
+
+const std::string apache_conf = "C:\\Program Files\\Apache Group\\Apache\\conf\\";
+const std::string tomcat_bin = "C:\\Program Files\\Apache Tomcat 4.0\\bin\\";
+
+fs::perms permissions_of(const fs::path &path) {
+    return fs::status(path).permissions();
+}
+
+class FileReplace : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        machine.add_default_products();
+        machine.add_distribution();
+    }
+    fs::path httpd_conf() const { return machine.c(e2e::apache_dir) / "conf/httpd.conf"; }
+    fs::path tomcat_bin_dir() const { return machine.c(e2e::tomcat_dir) / "bin"; }
+
+    e2e::Scenario machine;
+};
+
+TEST_F(FileReplace, ALinkedFileIsReplacedAtItsFinalTargetAndTheLinksStay) {
+    // httpd.conf -> ../shared/httpd.conf (relative) -> <root>/etc/httpd.conf (absolute)
+    const fs::path real_httpd = machine.root / "etc/httpd.conf";
+    const fs::path middle = machine.c(e2e::apache_dir) / "shared/httpd.conf";
+    e2e::write_file(real_httpd, e2e::original_httpd_conf);
+    fs::create_directories(middle.parent_path());
+    fs::create_symlink(real_httpd, middle);
+    fs::remove(httpd_conf());
+    fs::create_symlink("../shared/httpd.conf", httpd_conf());
+    const fs::path real_startup = machine.root / "scripts/startup.bat";
+    e2e::write_file(real_startup, e2e::original_startup_bat);
+    fs::remove(tomcat_bin_dir() / "startup.bat");
+    fs::create_symlink(real_startup, tomcat_bin_dir() / "startup.bat");
+    fs::permissions(real_httpd, fs::perms(0640));
+
+    const auto run = machine.run(accept_defaults);
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+
+    EXPECT_EQ(fs::read_symlink(httpd_conf()), "../shared/httpd.conf");
+    EXPECT_EQ(fs::read_symlink(middle), real_httpd);
+    EXPECT_EQ(fs::read_symlink(tomcat_bin_dir() / "startup.bat"), real_startup);
+    EXPECT_EQ(e2e::read_file(real_httpd), httpd_conf_after_default_run(e2e::original_httpd_conf));
+    EXPECT_EQ(e2e::read_file(real_startup),
+              startup_bat_after_default_run(e2e::original_startup_bat));
+    EXPECT_EQ(permissions_of(real_httpd), fs::perms(0640));
+    EXPECT_TRUE(replace_leftovers(real_httpd.parent_path()).empty());
+}
+
+TEST_F(FileReplace, AReplacedFileKeepsItsPermissionBits) {
+    const struct {
+        fs::path path;
+        fs::perms mode;
+    } table[] = {
+        {httpd_conf(), fs::perms(0640)},
+        {tomcat_bin_dir() / "startup.bat", fs::perms(0750)},
+        {tomcat_bin_dir() / "shutdown.bat", fs::perms(0604)},
+    };
+    for (const auto &row : table) {
+        fs::permissions(row.path, row.mode);
+    }
+    const auto run = machine.run(accept_defaults);
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(e2e::read_file(httpd_conf()), httpd_conf_after_default_run(e2e::original_httpd_conf));
+    for (const auto &row : table) {
+        EXPECT_EQ(permissions_of(row.path), row.mode) << row.path;
+    }
+}
+
+struct ReadOnlyCase {
+    std::string which;          // below drive C
+    std::string windows_target; // as the message names it
+    std::string windows_scratch;
+    std::string scratch; // below drive C
+    std::string (*new_content)(std::string_view);
+    std::string_view old_content;
+};
+
+// Even root, who could write it, must leave a file alone that says it is
+// read-only, as Windows does.
+TEST(ReadOnlyTarget, EndsTheRunWithTheScratchNamedAndTheFileWhole) {
+    const ReadOnlyCase table[] = {
+        {std::string(e2e::apache_dir) + "/conf/httpd.conf", apache_conf + "httpd.conf",
+         apache_conf + "httpd.npm", std::string(e2e::apache_dir) + "/conf/httpd.npm",
+         httpd_conf_after_default_run, e2e::original_httpd_conf},
+        {std::string(e2e::tomcat_dir) + "/bin/startup.bat", tomcat_bin + "startup.bat",
+         tomcat_bin + "startup.npm", std::string(e2e::tomcat_dir) + "/bin/startup.npm",
+         startup_bat_after_default_run, e2e::original_startup_bat},
+        {std::string(e2e::tomcat_dir) + "/bin/shutdown.bat", tomcat_bin + "shutdown.bat",
+         tomcat_bin + "shutdown.npm", std::string(e2e::tomcat_dir) + "/bin/shutdown.npm",
+         shutdown_bat_after_default_run, e2e::original_shutdown_bat},
+    };
+    for (const auto &row : table) {
+        e2e::Scenario machine;
+        machine.add_default_products();
+        machine.add_distribution();
+        const fs::path target = machine.c(row.which);
+        fs::permissions(target, fs::perms(0444));
+
+        const auto run = machine.run(accept_defaults);
+        EXPECT_EQ(run.exit_status, 1) << row.which;
+        EXPECT_TRUE(run.out.ends_with("***ERROR*** cannot replace file " + row.windows_target +
+                                      "; its new content is in " + row.windows_scratch + "\n"))
+            << run.out;
+        EXPECT_EQ(run.err, "Access is denied.\n") << row.which;
+        EXPECT_EQ(e2e::read_file(target), row.old_content) << row.which;
+        EXPECT_EQ(permissions_of(target), fs::perms(0444)) << row.which;
+        EXPECT_EQ(e2e::read_file(machine.c(row.scratch)), row.new_content(row.old_content))
+            << row.which;
+        EXPECT_TRUE(replace_leftovers(target.parent_path()).empty()) << row.which;
+        // The run stopped there: the registry script comes after every rewrite.
+        EXPECT_FALSE(fs::exists(machine.c(e2e::tomcat_dir) / "bin/tomcat.reg")) << row.which;
+    }
+}
+
+std::optional<fs::path> program_on_path(const std::string &name) {
+    std::istringstream path(std::getenv("PATH") == nullptr ? "" : std::getenv("PATH"));
+    for (std::string dir; std::getline(path, dir, ':');) {
+        if (!dir.empty() && fs::exists(fs::path(dir) / name)) {
+            return fs::path(dir) / name;
+        }
+    }
+    return std::nullopt;
+}
+
+// One system call from strace's record: "PID name(args) = result".
+struct Call {
+    std::string name;
+    std::string arguments;
+    long result = -1;
+};
+
+std::vector<Call> read_trace(const fs::path &trace) {
+    static const std::regex line(R"(^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+).*$)");
+    std::vector<Call> calls;
+    std::ifstream in(trace);
+    for (std::string text; std::getline(in, text);) {
+        std::smatch match;
+        if (std::regex_match(text, match, line)) {
+            calls.push_back({match[1], match[2], std::stol(match[3])});
+        }
+    }
+    return calls;
+}
+
+bool names(const Call &call, const std::string &name, const std::string &quoted_path) {
+    return call.name == name && call.arguments.find(quoted_path) != std::string::npos;
+}
+
+bool acts_on(const Call &call, const std::string &name, long fd) {
+    return call.name == name && call.arguments == std::to_string(fd);
+}
+
+// For the rename onto `target`: the temporary file it moved was synced and
+// not closed before, and the directory was opened and synced after.
+void expect_synced_replace(const std::vector<Call> &calls, const fs::path &target) {
+    const std::string quoted_target = "\"" + target.string() + "\"";
+    const auto rename = std::find_if(calls.begin(), calls.end(), [&](const Call &call) {
+        return call.name == "rename" && call.arguments.ends_with(", " + quoted_target);
+    });
+    ASSERT_NE(rename, calls.end()) << "no rename onto " << target;
+    const std::string temporary = rename->arguments.substr(0, rename->arguments.find("\", ") + 1);
+    const auto opened = std::find_if(
+        calls.begin(), rename, [&](const Call &call) { return names(call, "openat", temporary); });
+    ASSERT_NE(opened, rename) << "the temporary file was not opened: " << temporary;
+    const auto first_use = std::find_if(opened + 1, rename, [&](const Call &call) {
+        return acts_on(call, "fsync", opened->result) || acts_on(call, "close", opened->result);
+    });
+    ASSERT_NE(first_use, rename) << "the new bytes were not synced before the rename";
+    EXPECT_EQ(first_use->name, "fsync") << "closed before it was synced";
+    EXPECT_EQ(first_use->result, 0);
+
+    const std::string quoted_dir = "\"" + target.parent_path().string() + "\"";
+    const auto dir_opened = std::find_if(rename + 1, calls.end(), [&](const Call &call) {
+        return names(call, "openat", quoted_dir) &&
+               call.arguments.find("O_DIRECTORY") != std::string::npos;
+    });
+    ASSERT_NE(dir_opened, calls.end()) << "the directory was not opened after the rename";
+    const auto dir_synced = std::find_if(dir_opened + 1, calls.end(), [&](const Call &call) {
+        return acts_on(call, "fsync", dir_opened->result) ||
+               acts_on(call, "close", dir_opened->result);
+    });
+    ASSERT_NE(dir_synced, calls.end());
+    EXPECT_EQ(dir_synced->name, "fsync") << "the directory was closed unsynced";
+    EXPECT_EQ(dir_synced->result, 0);
+}
+
+TEST_F(FileReplace, SyncsTheNewBytesBeforeTheRenameAndTheDirectoryAfter) {
+    const auto strace = program_on_path("strace");
+    if (!strace) {
+        GTEST_SKIP() << "strace is not installed (.ci/run installs it)";
+    }
+    const fs::path trace = machine.root / "trace.txt";
+    const auto run =
+        run_wrapped(machine, accept_defaults,
+                    {strace->string(), "-f", "-qq", "-s", "4096", "-o", trace.string(), "-e",
+                     "trace=openat,fsync,fdatasync,close,rename,renameat,renameat2"});
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+    const auto calls = read_trace(trace);
+    // The program names paths through the drive's link, as WINEPREFIX has it.
+    const fs::path drive = machine.prefix / "dosdevices/c:";
+    for (const char *file : {"Program Files/Apache Group/Apache/conf/httpd.conf",
+                             "Program Files/Apache Tomcat 4.0/bin/startup.bat",
+                             "Program Files/Apache Tomcat 4.0/bin/shutdown.bat"}) {
+        SCOPED_TRACE(file);
+        expect_synced_replace(calls, drive / file);
+    }
+}
+
+} // namespace
+} // namespace reliability

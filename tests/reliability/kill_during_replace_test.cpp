@@ -1,0 +1,205 @@
+// The installer killed at random moments while it rewrites large files: each
+// file it replaces holds afterwards either all its old bytes or all its new
+// ones, never a mix or a truncation, and a later run still completes.
+#include "replace_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+
+namespace reliability {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int required_kills = 200;
+constexpr int most_attempts = 400;
+constexpr int whole_runs = 3;
+// Large enough that the replacement itself takes a good share of a run.
+constexpr std::size_t httpd_conf_lines = 600'000;
+constexpr std::size_t startup_bat_lines = 400'000;
+
+// Lines of every kind the rewrite must treat: removed ones, kept ones, both
+// line ends, a lone CR, NUL and Ctrl-Z inside, and no line end at the close.
+std::string large_httpd_conf() {
+    std::string text;
+    for (std::size_t i = 0; i < httpd_conf_lines; ++i) {
+        const std::string n = std::to_string(i);
+        switch (i % 7) {
+        case 0:
+            text += "# comment " + n + " about the server and its modules\r\n";
+            break;
+        case 1:
+            text += "Include conf/extra/part" + n + ".conf\n";
+            break;
+        case 2:
+            text += "LoadModule module" + n + " modules/mod_" + n + ".so\r\n";
+            break;
+        case 3:
+            text += "Alias /a" + n + "\r/b" + std::string("\0\x1a", 2) + n + "\r\n";
+            break;
+        case 4:
+            text += "#configured by Vorlan 1.5\r\n";
+            break;
+        case 5:
+            text += "  Include indented" + n + "\n";
+            break;
+        default:
+            text += "<Directory \"C:/www/" + n + "\">\r\n";
+        }
+    }
+    return text + "ServerName last-line-without-end";
+}
+
+std::string large_startup_bat() {
+    std::string text = "@echo off\r\n";
+    for (std::size_t i = 0; i < startup_bat_lines; ++i) {
+        const std::string n = std::to_string(i);
+        switch (i % 5) {
+        case 0:
+            text += "set JAVA_HOME=C:\\old" + n + "\r\n";
+            break;
+        case 1:
+            text += "rem line " + n + " of the start script\r\n";
+            break;
+        case 2:
+            text += "set CLASSPATH=%CLASSPATH%;" + n + "\n";
+            break;
+        case 3:
+            text += "echo %" + n + "%\r\r\n";
+            break;
+        default:
+            text += "set JAVA_OPTSX=" + n + "\r\n";
+        }
+    }
+    return text + "call \"%CATALINA_HOME%\\bin\\catalina.bat\" start %*";
+}
+
+struct ReplacedFile {
+    fs::path path;
+    std::string old_content;
+    std::string new_content;
+    int found_new = 0;
+    int killed_while_replacing = 0; // its temporary copy was left behind
+
+    // Whole old or whole new; puts the old bytes back for the next run.
+    void check_and_reset(const std::string &when) {
+        const std::string now = e2e::read_file(path);
+        if (now == new_content) {
+            ++found_new;
+            e2e::write_file(path, old_content);
+        } else {
+            EXPECT_TRUE(now == old_content)
+                << path.filename() << " " << when << ": " << difference(now, old_content);
+        }
+        for (const auto &leftover : replace_leftovers(path.parent_path())) {
+            ++killed_while_replacing;
+            fs::remove(leftover);
+        }
+    }
+};
+
+unsigned chosen_seed() {
+    if (const char *seed = std::getenv("VORLAN_CRASH_SEED")) {
+        return static_cast<unsigned>(std::strtoul(seed, nullptr, 10));
+    }
+    return std::random_device{}();
+}
+
+class KillDuringReplace : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        machine.add_default_products();
+        machine.add_distribution();
+        httpd.path = machine.c(e2e::apache_dir) / "conf/httpd.conf";
+        startup.path = machine.c(e2e::tomcat_dir) / "bin/startup.bat";
+        shutdown.path = machine.c(e2e::tomcat_dir) / "bin/shutdown.bat";
+        httpd.old_content = large_httpd_conf();
+        startup.old_content = large_startup_bat();
+        shutdown.old_content = e2e::read_file(shutdown.path);
+        httpd.new_content = httpd_conf_after_default_run(httpd.old_content);
+        startup.new_content = startup_bat_after_default_run(startup.old_content);
+        shutdown.new_content = shutdown_bat_after_default_run(shutdown.old_content);
+        e2e::write_file(httpd.path, httpd.old_content);
+        e2e::write_file(startup.path, startup.old_content);
+    }
+
+    e2e::Scenario machine;
+    ReplacedFile httpd;
+    ReplacedFile startup;
+    ReplacedFile shutdown;
+};
+
+TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
+    // Runs left alone write what the test expects, and show how long a run takes.
+    std::chrono::microseconds full_run{0};
+    for (int run = 0; run < whole_runs; ++run) {
+        const auto start = Clock::now();
+        const auto whole = run_with_limit(machine, accept_defaults, 120s);
+        full_run = std::max(
+            full_run, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
+        ASSERT_EQ(whole.exit_status, 0) << whole.out << whole.err;
+        for (ReplacedFile *file : {&httpd, &startup, &shutdown}) {
+            const std::string now = e2e::read_file(file->path);
+            ASSERT_TRUE(now == file->new_content)
+                << file->path.filename() << ": " << difference(now, file->new_content);
+            file->check_and_reset("after a whole run");
+            file->found_new = 0;
+        }
+    }
+
+    const unsigned seed = chosen_seed();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> moment_us(0, full_run.count());
+    int kills = 0;
+    int completed = 0;
+    for (int attempt = 0; attempt < most_attempts && kills < required_kills; ++attempt) {
+        const std::chrono::microseconds moment(moment_us(random));
+        const auto run = run_with_limit(
+            machine, accept_defaults,
+            std::max(1ms, std::chrono::duration_cast<std::chrono::milliseconds>(moment)));
+        (run.timed_out ? kills : completed) += 1;
+        const std::string when = "killed after " + std::to_string(moment.count()) + " us (seed " +
+                                 std::to_string(seed) + ")";
+        const bool httpd_was_new = e2e::read_file(httpd.path) == httpd.new_content;
+        const int startup_new_before = startup.found_new;
+        for (ReplacedFile *file : {&httpd, &startup, &shutdown}) {
+            file->check_and_reset(when);
+        }
+        // The files are replaced one after the other, httpd.conf first.
+        if (startup.found_new > startup_new_before) {
+            EXPECT_TRUE(httpd_was_new) << when;
+        }
+        if (HasFailure()) {
+            break;
+        }
+    }
+
+    std::cout << "httpd.conf " << httpd.old_content.size() / 1000000 << " MB, startup.bat "
+              << startup.old_content.size() / 1000000 << " MB; seed " << seed << ", a whole run "
+              << full_run.count() / 1000 << " ms; " << kills << " kills, " << completed
+              << " runs ended before their kill; httpd.conf new " << httpd.found_new
+              << " times, killed inside its replace " << httpd.killed_while_replacing
+              << " times; startup.bat new " << startup.found_new
+              << " times, killed inside its replace " << startup.killed_while_replacing
+              << " times\n";
+    EXPECT_GE(kills, required_kills);
+    // Otherwise the kills missed the moments that matter.
+    EXPECT_GT(httpd.killed_while_replacing, 0);
+    EXPECT_GT(startup.killed_while_replacing, 0);
+    EXPECT_GT(httpd.found_new, 0);
+    EXPECT_LT(httpd.found_new, kills + completed);
+
+    // Whatever a killed run left behind, the next one completes.
+    const auto after = run_with_limit(machine, accept_defaults, 120s);
+    EXPECT_EQ(after.exit_status, 0) << after.out << after.err;
+    EXPECT_TRUE(e2e::read_file(httpd.path) == httpd.new_content);
+    EXPECT_TRUE(e2e::read_file(startup.path) == startup.new_content);
+}
+
+} // namespace
+} // namespace reliability
