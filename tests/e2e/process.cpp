@@ -38,6 +38,9 @@ std::vector<char *> pointers_to(std::vector<std::string> &strings) {
 }
 
 [[noreturn]] void become_child(const ProcessSpec &spec, int in[2], int out[2], int err[2]) {
+    // A group of its own, so that a timeout also ends what the program started
+    // (under Wine, cmd and xcopy are processes of their own).
+    setpgid(0, 0);
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
@@ -68,6 +71,13 @@ ProcessResult run_process(const ProcessSpec &spec) {
     if (child == 0) {
         become_child(spec, in, out, err);
     }
+    if (child < 0) {
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+            close(fd);
+        }
+        return result;
+    }
+    setpgid(child, child); // also here, so that the group exists before any timeout
     close(in[0]);
     close(out[1]);
     close(err[1]);
@@ -86,7 +96,7 @@ ProcessResult run_process(const ProcessSpec &spec) {
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             result.timed_out = true;
-            kill(child, SIGKILL);
+            kill(-child, SIGKILL);
             break;
         }
         pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {stdin_fd, POLLOUT, 0}};
