@@ -12,11 +12,11 @@ TEST(Dialogue, RefusalEndsTheRunAndTouchesNothing) {
         Scenario machine;
         machine.add_default_products();
         machine.add_distribution();
-        const auto before = describe_tree(machine.root);
+        const auto before = machine.describe_disk();
         const auto run = machine.run(answer + "\n\n\n");
         EXPECT_EQ(run.out, banner_and_confirmation + abort_message) << answer;
         EXPECT_EQ(run.exit_status, 0) << answer;
-        EXPECT_EQ(describe_tree(machine.root), before) << answer;
+        EXPECT_EQ(machine.describe_disk(), before) << answer;
     }
 }
 
@@ -74,13 +74,13 @@ TEST(Dialogue, AnInvalidDirectoryEndsTheRunAtItsQuestion) {
         Scenario machine;
         machine.add_default_products();
         machine.add_distribution();
-        const auto before = describe_tree(machine.root);
+        const auto before = machine.describe_disk();
         const auto run = machine.run(row.input + "\n\n\n");
         EXPECT_EQ(run.out, row.transcript_until_error +
                                "***ERROR*** invalid directory name: " + row.error + "\n")
             << row.error;
         EXPECT_EQ(run.exit_status, 1) << row.error;
-        EXPECT_EQ(describe_tree(machine.root), before) << row.error;
+        EXPECT_EQ(machine.describe_disk(), before) << row.error;
     }
 }
 

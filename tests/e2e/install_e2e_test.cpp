@@ -67,13 +67,14 @@ const std::string registry_script_defaults =
     "\"JVM Option Number 4\"=\"-Duser.home=C:\\\\jdk1.3.1_04\\\\jre\"\r\n"
     "\r\n";
 
-const std::string copied_web_files = "htdocs\\index.html\n"
-                                     "htdocs\\images\\logo.gif\n"
-                                     "htdocs\\jsp\\main.jsp\n"
-                                     "3 File(s) copied\n";
-const std::string copied_jars = "pja.jar\nvorlan.jar\n        2 file(s) copied.\n";
-const std::string copied_modules_and_archives =
-    "mod_jk.dll\n        1 file(s) copied.\nvorlan.war\n        1 file(s) copied.\n";
+// What the interpreter reports for the copies, as cmd on Windows prints it.
+const Transcript copied_web_files = interpreter("htdocs\\index.html\n"
+                                                "htdocs\\images\\logo.gif\n"
+                                                "htdocs\\jsp\\main.jsp\n"
+                                                "3 File(s) copied\n");
+const Transcript copied_jars = interpreter("pja.jar\nvorlan.jar\n        2 file(s) copied.\n");
+const Transcript copied_modules_and_archives =
+    interpreter("mod_jk.dll\n        1 file(s) copied.\nvorlan.war\n        1 file(s) copied.\n");
 
 class Install : public ::testing::Test {
   protected:
@@ -92,8 +93,8 @@ class Install : public ::testing::Test {
 
 TEST_F(Install, DefaultRunPutsEveryFileInPlace) {
     const auto run = machine.run(accept_defaults);
-    EXPECT_EQ(run.out, all_questions + copied_web_files + copied_jars +
-                           copied_modules_and_archives + completion);
+    EXPECT_TRUE(prints(run, own(all_questions) + copied_web_files + copied_jars +
+                                copied_modules_and_archives + own(completion)));
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exit_status, 0);
 
@@ -116,13 +117,13 @@ TEST_F(Install, DefaultRunPutsEveryFileInPlace) {
 TEST_F(Install, SecondAndThirdRunsChangeOnlyWhatTheyOwn) {
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
     const auto second = machine.run(accept_defaults);
-    const std::string warnings =
-        "***WARNING*** file C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf "
-        "exists.  Continuing. . .\n"
-        "***WARNING*** file C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\"
-        "vorlan_worker.properties exists.  Continuing. . .\n";
-    EXPECT_EQ(second.out, all_questions + copied_web_files + copied_jars + warnings +
-                              copied_modules_and_archives + completion);
+    const auto warnings =
+        own("***WARNING*** file C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf "
+            "exists.  Continuing. . .\n"
+            "***WARNING*** file C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\"
+            "vorlan_worker.properties exists.  Continuing. . .\n");
+    EXPECT_TRUE(prints(second, own(all_questions) + copied_web_files + copied_jars + warnings +
+                                   copied_modules_and_archives + own(completion)));
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
 
     // One more empty line before the marker per run; one Include only.
@@ -154,9 +155,9 @@ TEST_F(Install, ChangedAnswersReplaceTheScriptSettings) {
 TEST_F(Install, MissingHttpdConfStopsAfterTheWebFiles) {
     fs::remove(machine.c(apache_dir) / "conf/httpd.conf");
     const auto run = machine.run(accept_defaults);
-    EXPECT_EQ(run.out, all_questions + copied_web_files +
-                           "***ERROR*** file C:\\Program Files\\Apache Group\\Apache\\conf\\"
-                           "httpd.conf not found\n");
+    EXPECT_TRUE(prints(run, own(all_questions) + copied_web_files +
+                                own("***ERROR*** file C:\\Program Files\\Apache Group\\Apache\\"
+                                    "conf\\httpd.conf not found\n")));
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_TRUE(fs::exists(machine.c(apache_dir) / "htdocs/images/logo.gif"));
     EXPECT_EQ(apache("conf/httpd.npm"), "");
@@ -179,9 +180,9 @@ TEST_F(Install, MissingStartupScriptLeavesShutdownScriptAlone) {
 TEST_F(Install, MissingShutdownScriptStopsBeforeTheRegistryScript) {
     fs::remove(machine.c(tomcat_dir) / "bin/shutdown.bat");
     const auto run = machine.run(accept_defaults);
-    EXPECT_EQ(run.out,
-              all_questions + copied_web_files + copied_jars +
-                  "file C:\\Program Files\\Apache Tomcat 4.0\\bin\\shutdown.bat not found\n");
+    EXPECT_TRUE(prints(
+        run, own(all_questions) + copied_web_files + copied_jars +
+                 own("file C:\\Program Files\\Apache Tomcat 4.0\\bin\\shutdown.bat not found\n")));
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(tomcat("bin/startup.bat"), startup_bat_after);
     EXPECT_EQ(tomcat("bin/shutdown.npm"), "");
@@ -193,9 +194,9 @@ TEST_F(Install, MissingShutdownScriptStopsBeforeTheRegistryScript) {
 TEST_F(Install, MissingConfDirectoryStopsAtTheConnectorFile) {
     fs::remove_all(machine.c(tomcat_dir) / "conf");
     const auto run = machine.run(accept_defaults);
-    EXPECT_EQ(run.out, all_questions + copied_web_files + copied_jars +
-                           "***ERROR*** cannot write file C:\\Program Files\\Apache Tomcat 4.0\\"
-                           "conf\\jk\\vorlan_mod_jk.conf\n");
+    EXPECT_TRUE(prints(run, own(all_questions) + copied_web_files + copied_jars +
+                                own("***ERROR*** cannot write file C:\\Program Files\\Apache "
+                                    "Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf\n")));
     EXPECT_EQ(run.exit_status, 1);
     // Only the last level is made, so conf\jk could not be.
     EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "conf"));
@@ -242,7 +243,7 @@ TEST_F(Install, AnAnswerBeginningWithASpaceIsTakenAsTyped) {
 }
 
 TEST_F(Install, WithoutWindowsFontsTheWinNtDirectoryIsNamed) {
-    fs::remove_all(machine.c("windows"));
+    machine.remove_windows_fonts();
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
     EXPECT_NE(tomcat("bin/tomcat.reg").find("-Djava.awt.fonts=C:\\\\WinNT\\\\Fonts"),
               std::string::npos);

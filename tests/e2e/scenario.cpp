@@ -1,12 +1,142 @@
 #include "scenario.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 
 namespace e2e {
+namespace {
+
+std::string environment(const char *name) {
+    const char *value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+std::string lowercase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+fs::path program_under_test() {
+    const auto program = environment("VORLAN_SETUP");
+    if (program.empty()) {
+        throw std::runtime_error("VORLAN_SETUP names no program to test");
+    }
+    // The run starts in the distribution folder, so a relative name would miss.
+    return fs::absolute(program);
+}
+
+fs::path wine_loader() {
+    if (const auto named = environment("VORLAN_WINE"); !named.empty()) {
+        return named;
+    }
+    std::istringstream path(environment("PATH"));
+    for (std::string dir; std::getline(path, dir, ':');) {
+        const auto candidate = fs::path(dir.empty() ? "." : dir) / "wine64";
+        if (fs::exists(candidate)) {
+            return candidate;
+        }
+    }
+    return "/usr/lib/wine/wine64";
+}
+
+fs::path shared_wine_prefix() {
+    const auto prefix = environment("WINEPREFIX");
+    if (prefix.empty() || !fs::is_directory(fs::path(prefix) / "drive_c")) {
+        throw std::runtime_error("under Wine the scenarios need WINEPREFIX to name a prefix "
+                                 "made for them (wineboot -i)");
+    }
+    return fs::absolute(prefix);
+}
+
+fs::path make_temporary_folder() {
+    std::string pattern = (fs::temp_directory_path() / "vorlan-e2e-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary folder");
+    }
+    return pattern;
+}
+
+std::string with_lf_line_ends(const std::string &text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            result.push_back(text[i]);
+        }
+    }
+    return result;
+}
+
+// Where scenarios leave things in a shared prefix, and what was there before
+// the first scenario of this process began.
+class PrefixBaseline {
+  public:
+    explicit PrefixBaseline(const fs::path &prefix)
+        : watched_{prefix / "drive_c", prefix / "drive_c" / "Program Files",
+                   prefix / "dosdevices"} {
+        for (const auto &dir : watched_) {
+            for (const auto &entry : fs::directory_iterator(dir)) {
+                present_.insert(entry.path());
+            }
+        }
+    }
+
+    void remove_additions() const {
+        for (const auto &dir : watched_) {
+            std::vector<fs::path> added;
+            for (const auto &entry : fs::directory_iterator(dir)) {
+                if (present_.count(entry.path()) == 0) {
+                    added.push_back(entry.path());
+                }
+            }
+            for (const auto &path : added) {
+                fs::remove_all(path);
+            }
+        }
+    }
+
+  private:
+    std::vector<fs::path> watched_;
+    std::set<fs::path> present_;
+};
+
+const PrefixBaseline &baseline_of(const fs::path &prefix) {
+    static const PrefixBaseline baseline(prefix);
+    return baseline;
+}
+
+std::string shell_quoted(const std::string &text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// The first program of a Wine session starts Wine's own services, which keep
+// the standard handles they inherit: started from a run, they would hold its
+// output open until the session ends. So the session starts here, on nothing.
+void start_wine_session(const fs::path &prefix) {
+    static const bool started = [&prefix] {
+        const auto command = "WINEPREFIX=" + shell_quoted(prefix.string()) +
+                             " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= timeout 120 " +
+                             shell_quoted(wine_loader().string()) +
+                             " wineboot </dev/null >/dev/null 2>&1";
+        return std::system(command.c_str()) == 0;
+    }();
+    if (!started) {
+        throw std::runtime_error("Wine could not start a session in " + prefix.string());
+    }
+}
+
+const fs::path fonts_dir = "windows/Fonts";
+const fs::path fonts_dir_away = "windows/Fonts.vorlan-e2e-away";
+
+} // namespace
 
 void write_file(const fs::path &path, std::string_view content) {
     fs::create_directories(path.parent_path());
@@ -20,12 +150,15 @@ std::string read_file(const fs::path &path) {
     return content.str();
 }
 
-std::string describe_tree(const fs::path &dir) {
+std::string describe_tree(const fs::path &dir, const std::set<std::string> &skipped) {
     std::set<std::string> lines;
-    for (const auto &entry : fs::recursive_directory_iterator(dir)) {
-        if (entry.is_regular_file()) {
-            lines.insert(fs::relative(entry.path(), dir).generic_string() + ": " +
-                         read_file(entry.path()));
+    for (auto entry = fs::recursive_directory_iterator(dir);
+         entry != fs::recursive_directory_iterator(); ++entry) {
+        if (entry.depth() == 0 && skipped.count(entry->path().filename().string()) != 0) {
+            entry.disable_recursion_pending();
+        } else if (entry->is_regular_file()) {
+            lines.insert(fs::relative(entry->path(), dir).generic_string() + ": " +
+                         read_file(entry->path()));
         }
     }
     std::string result;
@@ -35,24 +168,63 @@ std::string describe_tree(const fs::path &dir) {
     return result;
 }
 
-Scenario::Scenario() {
-    std::string pattern = (fs::temp_directory_path() / "vorlan-e2e-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary folder");
+bool under_wine() {
+    return !environment("VORLAN_WINE").empty() ||
+           lowercase(environment("VORLAN_SETUP")).ends_with(".exe");
+}
+
+Comparison output_comparison() {
+    return under_wine() ? Comparison::installer_only : Comparison::every_byte;
+}
+
+Scenario::Scenario() : shared_prefix_(under_wine()) {
+    if (shared_prefix_) {
+        prefix = shared_wine_prefix();
+        drive_c = prefix / "drive_c";
+        baseline_of(prefix);
+        restore_shared_prefix();
+        start_wine_session(prefix);
     }
-    root = pattern;
+    root = make_temporary_folder();
+    dist = root / "dist";
+    fs::create_directories(dist);
+    if (shared_prefix_) {
+        return;
+    }
     prefix = root / "prefix";
     drive_c = prefix / "drive_c";
-    dist = root / "dist";
     fs::create_directories(prefix / "dosdevices");
-    fs::create_directories(drive_c / "windows" / "Fonts");
-    fs::create_directories(dist);
+    fs::create_directories(drive_c / fonts_dir);
     map_drive('c', "../drive_c");
 }
 
 Scenario::~Scenario() {
     std::error_code ignored;
+    if (shared_prefix_) {
+        try {
+            restore_shared_prefix();
+        } catch (const fs::filesystem_error &) {
+            // The next scenario tries again and reports what stays in the way.
+        }
+    }
     fs::remove_all(root, ignored);
+}
+
+void Scenario::restore_shared_prefix() const {
+    baseline_of(prefix).remove_additions();
+    if (fs::exists(drive_c / fonts_dir_away)) {
+        fs::rename(drive_c / fonts_dir_away, drive_c / fonts_dir);
+    }
+}
+
+void Scenario::remove_windows_fonts() const {
+    // Moved, not deleted: under Wine the folder belongs to the shared prefix.
+    fs::rename(drive_c / fonts_dir, drive_c / fonts_dir_away);
+}
+
+std::string Scenario::describe_disk() const {
+    return "drive C:\n" + describe_tree(drive_c, {"windows"}) + "elsewhere:\n" +
+           describe_tree(root, {"prefix"});
 }
 
 void Scenario::map_drive(char letter, const fs::path &target) const {
@@ -88,16 +260,24 @@ void Scenario::add_distribution() const {
 }
 
 ProcessResult Scenario::run(const std::string &input) const {
-    const char *program = std::getenv("VORLAN_SETUP");
-    if (program == nullptr) {
-        throw std::runtime_error("VORLAN_SETUP names no program to test");
-    }
     ProcessSpec spec;
-    spec.argv = {program};
     spec.working_directory = dist.string();
-    spec.extra_environment = {{"WINEPREFIX", prefix.string()}};
     spec.input = input;
-    return run_process(spec);
+    spec.extra_environment = {{"WINEPREFIX", prefix.string()}};
+    if (!shared_prefix_) {
+        spec.argv = {program_under_test().string()};
+        return run_process(spec);
+    }
+    spec.argv = {wine_loader().string(), program_under_test().string()};
+    spec.extra_environment.insert({{"WINEDEBUG", "-all"},
+                                   {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                                   // Wine's xcopy would ask before overwriting, forever
+                                   // once standard input has ended.
+                                   {"COPYCMD", "/Y"}});
+    auto result = run_process(spec);
+    result.out = with_lf_line_ends(result.out);
+    result.err = with_lf_line_ends(result.err);
+    return result;
 }
 
 } // namespace e2e

@@ -2,10 +2,20 @@
 // A machine in a temporary folder: a Wine-style prefix whose drive C holds a
 // web server, a servlet container and a Windows fonts directory, and a
 // distribution folder the installer is started in.
+//
+// The program under test is $VORLAN_SETUP. When it ends in ".exe", or when
+// $VORLAN_WINE is set, it is the Windows build and every run goes through
+// Wine: the loader is $VORLAN_WINE, else `wine64` on PATH, else Debian's
+// /usr/lib/wine/wine64. Making a prefix takes a minute, so then the scenarios
+// share the one $WINEPREFIX names: its drive C is the scenario's drive C, and
+// whatever a scenario adds to that drive's top level, to its Program Files or
+// to the prefix's drive letters is removed again when the scenario ends.
 
 #include "process.h"
+#include "transcript.h"
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -32,18 +42,41 @@ class Scenario {
     void add_default_products() const;
     void add_distribution() const;
 
+    // Runs the installer in the distribution folder with the answers on its
+    // standard input. Under Wine a CR LF in its output is read as LF, since
+    // Windows writes the console in text mode.
     ProcessResult run(const std::string &input) const;
+
+    // Takes C:\WINDOWS\Fonts away until the scenario ends.
+    void remove_windows_fonts() const;
+    // Every file a run could touch, with its content: drive C but its windows
+    // folder, the distribution and the folders of other drives.
+    std::string describe_disk() const;
 
     fs::path root;
     fs::path prefix;
     fs::path drive_c;
     fs::path dist;
+
+  private:
+    void restore_shared_prefix() const;
+
+    bool shared_prefix_ = false;
 };
+
+// True when the program under test is the Windows build, run through Wine.
+bool under_wine();
+// How a run's output can be held against a transcript on this build.
+Comparison output_comparison();
+inline ::testing::AssertionResult prints(const ProcessResult &run, const Transcript &expected) {
+    return matches(run.out, expected, output_comparison());
+}
 
 void write_file(const fs::path &path, std::string_view content);
 std::string read_file(const fs::path &path);
-// Every regular file below the directory, by relative path, with its content.
-std::string describe_tree(const fs::path &dir);
+// Every regular file below the directory, by relative path, with its content;
+// the entries named in `skipped` at the directory's top level are left out.
+std::string describe_tree(const fs::path &dir, const std::set<std::string> &skipped = {});
 
 // What httpd.conf, startup.bat and shutdown.bat hold before the first run.
 inline constexpr std::string_view original_httpd_conf =

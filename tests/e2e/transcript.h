@@ -1,8 +1,13 @@
 #pragma once
 // The installer's own console texts, written out here independently of the
-// program so that a changed byte shows.
+// program so that a changed byte shows, and the expected standard output of a
+// run as stretches tagged by who prints them.
+
+#include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace e2e {
 
@@ -42,5 +47,49 @@ inline const std::string all_questions =
 
 inline const std::string abort_message = "User has chosen to abort the installation...\n";
 inline const std::string completion = "Installation completed. Press Cntrl-C to continue.";
+
+// Who prints a stretch of standard output. The command interpreter's copy and
+// xcopy print in their own way on each platform (Wine's copy prints no count
+// line at all), so only the installer's stretches hold on every build.
+enum class Writer { installer, interpreter };
+
+struct Segment {
+    Writer writer;
+    std::string text;
+};
+
+class Transcript {
+  public:
+    Transcript() = default;
+    Transcript(Writer writer, std::string text) { segments_.push_back({writer, std::move(text)}); }
+
+    Transcript &operator+=(const Transcript &more);
+    friend Transcript operator+(Transcript left, const Transcript &right) {
+        left += right;
+        return left;
+    }
+
+    const std::vector<Segment> &segments() const { return segments_; }
+    // Every stretch, as the build whose interpreter the texts were written for prints it.
+    std::string whole_text() const;
+
+  private:
+    std::vector<Segment> segments_;
+};
+
+inline Transcript own(std::string text) {
+    return {Writer::installer, std::move(text)};
+}
+inline Transcript interpreter(std::string text) {
+    return {Writer::interpreter, std::move(text)};
+}
+
+enum class Comparison {
+    every_byte,     // the whole transcript, interpreter stretches included
+    installer_only, // the installer's stretches in order; each interpreter stretch is any text
+};
+
+::testing::AssertionResult matches(std::string_view out, const Transcript &expected,
+                                   Comparison how);
 
 } // namespace e2e
