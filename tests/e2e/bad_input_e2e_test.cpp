@@ -1,0 +1,391 @@
+// Answers and machines nobody planned for, one scenario a row: each ends with
+// a known exit status and last message, never crashes or hangs, and leaves
+// every file that existed before either as it was or as the run rewrites it.
+#include "scenario.h"
+#include "transcript.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <set>
+
+namespace e2e {
+namespace {
+
+const std::string apache = "C:\\Program Files\\Apache Group\\Apache";
+const std::string tomcat = "C:\\Program Files\\Apache Tomcat 4.0";
+const std::string long_name = "C:\\" + std::string(100'000, 'v');
+const std::string completed = "Installation completed. Press Cntrl-C to continue.";
+
+// The keys name files as "C:/..." on drive C and "root/..." elsewhere.
+const std::string httpd_conf_key = "C:/" + std::string(apache_dir) + "/conf/httpd.conf";
+const std::string startup_key = "C:/" + std::string(tomcat_dir) + "/bin/startup.bat";
+const std::string shutdown_key = "C:/" + std::string(tomcat_dir) + "/bin/shutdown.bat";
+const std::set<std::string> every_rewrite = {httpd_conf_key, startup_key, shutdown_key};
+
+using Files = std::map<std::string, std::string>;
+
+void add_files(Files &files, const fs::path &dir, const std::string &key_prefix,
+               const fs::path &skipped) {
+    for (auto entry = fs::recursive_directory_iterator(dir);
+         entry != fs::recursive_directory_iterator(); ++entry) {
+        if (entry->path() == skipped) {
+            entry.disable_recursion_pending();
+        } else if (entry->is_regular_file()) {
+            files[key_prefix + fs::relative(entry->path(), dir).generic_string()] =
+                read_file(entry->path());
+        }
+    }
+}
+
+// Every regular file of drive C but the Windows folder, and of the rest of
+// the scenario's folder but the prefix.
+Files files_of(const Scenario &machine) {
+    Files files;
+    add_files(files, machine.drive_c, "C:/", machine.drive_c / "windows");
+    add_files(files, machine.root, "root/", machine.prefix);
+    return files;
+}
+
+// The run did not print its own messages on the program's behalf: the
+// interpreter's complaints differ where the build runs under Wine.
+bool native_build() {
+    const char *program = std::getenv("VORLAN_SETUP");
+    return std::getenv("VORLAN_WINE") == nullptr &&
+           !(program != nullptr && std::string_view(program).ends_with(".exe"));
+}
+
+struct Row {
+    std::string what;
+    std::string input;
+    int exit_status;
+    std::string last_words;          // the end of standard output
+    std::string complaints;          // standard error, on the native build
+    std::set<std::string> rewritten; // files that may change; every other one must stay
+    std::function<void(const Scenario &)> prepare = nullptr;
+    std::function<void(const Scenario &)> check = nullptr;
+};
+
+void run_row(const Row &row) {
+    SCOPED_TRACE(row.what);
+    Scenario machine;
+    machine.add_default_products();
+    machine.add_distribution();
+    if (row.prepare) {
+        row.prepare(machine);
+    }
+    const Files before = files_of(machine);
+
+    const auto run = machine.run(row.input);
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.exit_status, row.exit_status) << run.err;
+    EXPECT_TRUE(run.out.ends_with(row.last_words)) << run.out.substr(run.out.size() - 300);
+    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
+    if (native_build()) {
+        EXPECT_EQ(run.err, row.complaints);
+    }
+
+    const Files after = files_of(machine);
+    for (const auto &[key, content] : before) {
+        const auto now = after.find(key);
+        ASSERT_NE(now, after.end()) << key << " is gone";
+        if (row.rewritten.count(key) == 0) {
+            EXPECT_TRUE(now->second == content) << key << " changed";
+        }
+    }
+    if (row.check) {
+        row.check(machine);
+    }
+}
+
+std::string apache_file(const Scenario &machine, std::string_view rest) {
+    return read_file(machine.c(apache_dir) / fs::path(rest));
+}
+std::string tomcat_file(const Scenario &machine, std::string_view rest) {
+    return read_file(machine.c(tomcat_dir) / fs::path(rest));
+}
+bool includes(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
+}
+
+const std::string not_found_path = "The system cannot find the path specified.\n";
+const std::string several_onto_one = "Cannot copy several files onto one file.\n";
+
+TEST(BadInput, AnswersNobodyExpected) {
+    const Row table[] = {
+        {"a Java directory of 100,000 characters is written as typed",
+         "y\n" + long_name + "\n\n\n\n",
+         0,
+         completed,
+         "",
+         every_rewrite,
+         {},
+         [](const Scenario &m) {
+             EXPECT_TRUE(tomcat_file(m, "bin/shutdown.bat") ==
+                         "set JAVA_HOME=" + long_name + "\r\n" +
+                             std::string(original_shutdown_bat));
+             EXPECT_TRUE(includes(tomcat_file(m, "bin/startup.bat"),
+                                  "set JAVA_HOME=" + long_name + "\r\nset JAVA_OPTS="));
+         }},
+        {"a web server directory of 100,000 characters is not found",
+         "y\n\n" + long_name + "\n\n\n",
+         1,
+         "***ERROR*** file " + long_name + "\\conf\\httpd.conf not found\n",
+         "The filename or extension is too long.\n",
+         {},
+         {},
+         [](const Scenario &m) { EXPECT_FALSE(fs::exists(m.c("pja_2.4"))); }},
+        {"a Tomcat directory of 100,000 characters stops at the connector file",
+         "y\n\n\n" + long_name + "\n\n",
+         1,
+         "***ERROR*** cannot write file " + long_name + "\\conf\\jk\\vorlan_mod_jk.conf\n",
+         "",
+         {httpd_conf_key},
+         {},
+         [](const Scenario &m) {
+             EXPECT_TRUE(
+                 includes(apache_file(m, "conf/httpd.conf"),
+                          "Include \"" + long_name + "\\conf\\jk\\vorlan_mod_jk.conf\"\r\n"));
+             EXPECT_EQ(tomcat_file(m, "bin/startup.bat"), original_startup_bat);
+         }},
+        {"UTF-8 answers are bytes like any other; ASCII letters still match in any case",
+         "y\nC:\\jdk-\xe6\x97\xa5\xe6\x9c\xac\n\nc:\\PROGRAMME\\Tomcat Gr\xc3\xb6\xc3\x9f"
+         "e\n\n",
+         0,
+         completed,
+         "",
+         {httpd_conf_key,
+          "C:/Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
+          "e/bin/startup.bat",
+          "C:/Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
+          "e/bin/shutdown.bat"},
+         [](const Scenario &m) {
+             m.add_servlet_container(m.c("Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
+                                         "e"));
+         },
+         [](const Scenario &m) {
+             const fs::path dir = m.c("Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
+                                      "e");
+             EXPECT_EQ(read_file(dir / "bin/shutdown.bat"),
+                       "set JAVA_HOME=C:\\jdk-\xe6\x97\xa5\xe6\x9c\xac\r\n" +
+                           std::string(original_shutdown_bat));
+             EXPECT_EQ(read_file(dir / "webapps/vorlan.war"), "war bytes");
+             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
+                                  "Include \"c:\\PROGRAMME\\Tomcat Gr\xc3\xb6\xc3\x9f"
+                                  "e\\conf\\jk\\vorlan_mod_jk.conf\""));
+         }},
+        {"trailing backslashes reach every line as typed and name the same folders",
+         "y\nC:\\jdk\\\n" + apache + "\\\n" + tomcat + "\\\n\n",
+         0,
+         completed,
+         "",
+         every_rewrite,
+         {},
+         [](const Scenario &m) {
+             EXPECT_TRUE(
+                 includes(apache_file(m, "conf/httpd.conf"),
+                          "Include \"" + tomcat + "\\\\conf\\jk\\vorlan_mod_jk.conf\"\r\n"));
+             EXPECT_TRUE(
+                 includes(tomcat_file(m, "bin/startup.bat"), "-Duser.home=%JAVA_HOME%\\jre\r\n"));
+             EXPECT_EQ(tomcat_file(m, "webapps/vorlan.war"), "war bytes");
+             EXPECT_EQ(apache_file(m, "modules/mod_jk.dll"), "dll bytes");
+         }},
+        {"a relative web server directory is taken from the start folder",
+         "y\n\n..\\web\n\n\n",
+         0,
+         completed,
+         "",
+         {startup_key, shutdown_key, "root/web/conf/httpd.conf"},
+         [](const Scenario &m) { m.add_web_server(m.root / "web"); },
+         [](const Scenario &m) {
+             EXPECT_TRUE(includes(read_file(m.root / "web/conf/httpd.conf"), "#configured by"));
+             EXPECT_EQ(read_file(m.root / "web/modules/mod_jk.dll"), "dll bytes");
+             EXPECT_EQ(read_file(m.root / "web/htdocs/index.html"), "<html>Vorlan</html>\r\n");
+         }},
+        // The toolkit goes to the root of Tomcat's drive, and "..\tomcat"
+        // names none: its jars cannot be placed, the rest is done.
+        {"a relative Tomcat directory leaves the toolkit out",
+         "y\n\n\n..\\tomcat\n\n",
+         0,
+         completed,
+         several_onto_one,
+         {httpd_conf_key, "root/tomcat/bin/startup.bat", "root/tomcat/bin/shutdown.bat"},
+         [](const Scenario &m) { m.add_servlet_container(m.root / "tomcat"); },
+         [](const Scenario &m) {
+             EXPECT_TRUE(includes(read_file(m.root / "tomcat/bin/startup.bat"),
+                                  "set CLASSPATH=%CLASSPATH%;.:\\pja_2.4\\lib\\pja.jar;"));
+             EXPECT_EQ(read_file(m.root / "tomcat/webapps/vorlan.war"), "war bytes");
+             EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
+             EXPECT_FALSE(fs::exists(m.dist / ".:"));
+         }},
+        // The start folder is on D: here, so "\web" is D:\web.
+        {"a web server directory beginning with a backslash is on the start folder's drive",
+         "y\n\n\\web\n\n\n",
+         0,
+         completed,
+         "",
+         {startup_key, shutdown_key, "root/web/conf/httpd.conf"},
+         [](const Scenario &m) {
+             m.map_drive('d', m.root);
+             m.add_web_server(m.root / "web");
+         },
+         [](const Scenario &m) {
+             EXPECT_TRUE(includes(read_file(m.root / "web/conf/httpd.conf"), "#configured by"));
+             EXPECT_EQ(read_file(m.root / "web/modules/mod_jk.dll"), "dll bytes");
+         }},
+        {"a Tomcat directory beginning with a backslash has no drive for the toolkit",
+         "y\n\n\n\\tomcat\n\n",
+         0,
+         completed,
+         several_onto_one,
+         {httpd_conf_key, "root/tomcat/bin/startup.bat", "root/tomcat/bin/shutdown.bat"},
+         [](const Scenario &m) {
+             m.map_drive('d', m.root);
+             m.add_servlet_container(m.root / "tomcat");
+         },
+         [](const Scenario &m) {
+             EXPECT_TRUE(includes(read_file(m.root / "tomcat/bin/shutdown.bat"),
+                                  "set JAVA_HOME=C:\\jdk1.3.1_04\r\n"));
+             EXPECT_FALSE(fs::exists(m.root / ":"));
+         }},
+    };
+    for (const auto &row : table) {
+        run_row(row);
+    }
+}
+
+TEST(BadInput, OddBytesAndEndsOfInput) {
+    const Row table[] = {
+        {"a NUL as the confirmation is not a yes",
+         std::string("\0\n\n\n\n\n", 6),
+         0,
+         banner_and_confirmation + abort_message,
+         "",
+         {}},
+        {"a NUL after the y is", std::string("y\0\n\n\n\n\n", 7), 0, completed, "", every_rewrite},
+        {"a lone CR as the confirmation is not a yes",
+         "\ry\n\n\n\n\n",
+         0,
+         banner_and_confirmation + abort_message,
+         "",
+         {}},
+        {"a lone CR at the end of input is part of the answer",
+         "y\nC:\\jdk\r",
+         1,
+         "***ERROR*** invalid directory name: C:\\jdk\r\n",
+         "",
+         {}},
+        {"CR LF ends every answer", "y\r\n\r\n\r\n\r\n\r\n", 0, completed, "", every_rewrite},
+        {"a NUL at the last prompt is ignored", std::string("y\n\n\n\n\0\n", 7), 0, completed, "",
+         every_rewrite},
+        {"the end of input inside the confirmation", "y", 0, completed, "", every_rewrite},
+        {"the end of input inside the Java answer",
+         "y\nC:\\java",
+         0,
+         completed,
+         "",
+         every_rewrite,
+         {},
+         [](const Scenario &m) {
+             EXPECT_TRUE(
+                 tomcat_file(m, "bin/shutdown.bat").starts_with("set JAVA_HOME=C:\\java\r\n"));
+         }},
+        {"the end of input inside the web server answer",
+         "y\n\nC:\\nowhere",
+         1,
+         "***ERROR*** file C:\\nowhere\\conf\\httpd.conf not found\n",
+         "",
+         {}},
+        {"the end of input inside the Tomcat answer", "y\n\n\n" + tomcat, 0, completed, "",
+         every_rewrite},
+    };
+    for (const auto &row : table) {
+        run_row(row);
+    }
+}
+
+TEST(BadInput, MachinesNobodyExpected) {
+    const std::string jk_conf = tomcat + "\\conf\\jk\\vorlan_mod_jk.conf";
+    const Row table[] = {
+        {"a web server on a drive that is not mapped is not found",
+         "y\n\nQ:\\Apache\n\n\n",
+         1,
+         "***ERROR*** file Q:\\Apache\\conf\\httpd.conf not found\n",
+         not_found_path,
+         {},
+         {},
+         [](const Scenario &m) {
+             EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
+             EXPECT_FALSE(fs::exists(m.prefix / "dosdevices/q:"));
+         }},
+        {"Tomcat on a drive that is not mapped stops at the connector file",
+         "y\n\n\nQ:\\Tomcat\n\n",
+         1,
+         "***ERROR*** cannot write file Q:\\Tomcat\\conf\\jk\\vorlan_mod_jk.conf\n",
+         not_found_path,
+         {httpd_conf_key},
+         {},
+         [](const Scenario &m) {
+             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
+                                  "Include \"Q:\\Tomcat\\conf\\jk\\vorlan_mod_jk.conf\""));
+         }},
+        {"a Java SDK on a drive that is not mapped is only a name", "y\nQ:\\jdk\n\n\n\n", 0,
+         completed, "", every_rewrite},
+        {"a conf\\jk that cannot be made: a file holds its name",
+         "y\n\n\n\n\n",
+         1,
+         "***ERROR*** cannot write file " + jk_conf + "\n",
+         "",
+         {httpd_conf_key},
+         [](const Scenario &m) { write_file(m.c(tomcat_dir) / "conf/jk", "not a folder"); },
+         [](const Scenario &m) {
+             EXPECT_EQ(tomcat_file(m, "bin/startup.bat"), original_startup_bat);
+         }},
+        {"a scratch file that cannot be written stops before its target is touched",
+         "y\n\n\n\n\n",
+         1,
+         "***ERROR*** cannot write file " + apache + "\\conf\\httpd.npm\n",
+         "",
+         {},
+         [](const Scenario &m) { fs::create_directories(m.c(apache_dir) / "conf/httpd.npm"); },
+         [](const Scenario &m) {
+             EXPECT_TRUE(fs::is_directory(m.c(apache_dir) / "conf/httpd.npm"));
+             EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
+         }},
+        {"the startup script's scratch file that cannot be written",
+         "y\n\n\n\n\n",
+         1,
+         "***ERROR*** cannot write file " + tomcat + "\\bin\\startup.npm\n",
+         "",
+         {httpd_conf_key},
+         [](const Scenario &m) { fs::create_directories(m.c(tomcat_dir) / "bin/startup.npm/x"); },
+         [](const Scenario &m) {
+             EXPECT_TRUE(fs::is_directory(m.c(tomcat_dir) / "bin/startup.npm/x"));
+             EXPECT_FALSE(fs::exists(m.c(tomcat_dir) / "bin/tomcat.reg"));
+         }},
+        // As on Windows, a folder is no file that can be read.
+        {"an httpd.conf that is a folder is not found",
+         "y\n\n\n\n\n",
+         1,
+         "***ERROR*** file " + apache + "\\conf\\httpd.conf not found\n",
+         "",
+         {},
+         [](const Scenario &m) {
+             fs::remove(m.c(apache_dir) / "conf/httpd.conf");
+             write_file(m.c(apache_dir) / "conf/httpd.conf/inside.conf", "kept");
+         },
+         [](const Scenario &m) {
+             EXPECT_EQ(apache_file(m, "conf/httpd.conf/inside.conf"), "kept");
+             EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
+         }},
+    };
+    for (const auto &row : table) {
+        run_row(row);
+    }
+}
+
+} // namespace
+} // namespace e2e
