@@ -6,3 +6,13 @@ cd "$top"
 cmake --preset default
 cmake --build --preset default
 ctest --preset default
+
+# The Windows build, proven under Wine, where the machine has both.
+wine=${VORLAN_WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+    echo "SKIPPED: Windows suite (no x86_64-w64-mingw32-g++-posix: package g++-mingw-w64-x86-64-posix)"
+elif [[ ! -x $wine ]]; then
+    echo "SKIPPED: Windows suite (no Wine loader at $wine: package wine64)"
+else
+    bash tools/test-windows.sh
+fi

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The Windows build, proven under Wine: cross-builds the mingw preset and its
+# release zip, makes one Wine prefix for this run, runs the unit tests there
+# and the end-to-end suite against the vorlan-setup.exe unpacked from the zip.
+# VORLAN_WINE may name the Wine loader (default: wine64 on PATH, else
+# /usr/lib/wine/wine64).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+find_wine() {
+    if [[ -n ${VORLAN_WINE:-} ]]; then
+        echo "$VORLAN_WINE"
+    elif command -v wine64 >/dev/null; then
+        command -v wine64
+    else
+        echo /usr/lib/wine/wine64
+    fi
+}
+wine=$(find_wine)
+# Debian's wineserver wrapper forces -p0; the server itself keeps -p.
+wineserver=$(dirname "$wine")/wineserver64
+[[ -x $wineserver ]] || wineserver=$(dirname "$wine")/wineserver
+[[ -x $wineserver ]] || wineserver=$(command -v wineserver)
+
+cmake --preset mingw
+cmake --build --preset mingw
+cmake --build --preset mingw --target package
+# The suite is a Linux program that drives the Windows one.
+cmake --preset default >/dev/null
+cmake --build --preset default --target vorlan_e2e_tests
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/vorlan-windows-XXXXXX")
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+stop_wine() {
+    "$wineserver" -k 2>/dev/null || true
+    rm -rf "$scratch"
+}
+trap stop_wine EXIT
+
+zip=$(ls build/mingw/vorlan-setup-*.zip)
+mkdir "$scratch/release"
+(cd "$scratch/release" && cmake -E tar xf "$top/$zip")
+for file in vorlan-setup.exe README.md; do
+    if [[ ! -f $scratch/release/$file ]]; then
+        echo "FAILED: $zip holds no $file" >&2
+        exit 1
+    fi
+done
+echo "$zip holds: $(cd "$scratch/release" && echo *)"
+
+# One server for the whole run: without it every run would start Wine's
+# services anew, seconds each. It lives in the prefix's folder.
+mkdir "$WINEPREFIX"
+"$wineserver" -p </dev/null >/dev/null 2>&1
+timeout 300 "$wine" wineboot -i </dev/null >/dev/null 2>&1
+
+timeout 300 "$wine" build/mingw/tests/vorlan_unit_tests.exe </dev/null
+VORLAN_SETUP=$scratch/release/vorlan-setup.exe VORLAN_WINE=$wine \
+    timeout 600 build/default/tests/vorlan_e2e_tests </dev/null
+echo "Windows suite passed"
