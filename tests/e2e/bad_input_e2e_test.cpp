@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <set>
 
@@ -66,10 +67,19 @@ struct Row {
     std::set<std::string> rewritten; // files that may change; every other one must stay
     std::function<void(const Scenario &)> prepare = nullptr;
     std::function<void(const Scenario &)> check = nullptr;
+    const char *native_only = nullptr; // why the row means nothing under Wine
 };
+
+// Wine's xcopy asks whether a target that does not exist is a file or a
+// folder and, once standard input has ended, asks forever.
+const char *const xcopy_asks = "xcopy asks about the missing htdocs";
 
 void run_row(const Row &row) {
     SCOPED_TRACE(row.what);
+    if (row.native_only != nullptr && under_wine()) {
+        std::cout << "native build only: " << row.what << " (" << row.native_only << ")\n";
+        return;
+    }
     Scenario machine;
     machine.add_default_products();
     machine.add_distribution();
@@ -176,7 +186,9 @@ TEST(BadInput, AnswersNobodyExpected) {
              EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
                                   "Include \"c:\\PROGRAMME\\Tomcat Gr\xc3\xb6\xc3\x9f"
                                   "e\\conf\\jk\\vorlan_mod_jk.conf\""));
-         }},
+         },
+         "Windows reads a path's bytes in its ANSI code page, where these UTF-8 bytes name "
+         "another folder"},
         {"trailing backslashes reach every line as typed and name the same folders",
          "y\nC:\\jdk\\\n" + apache + "\\\n" + tomcat + "\\\n\n",
          0,
@@ -298,7 +310,10 @@ TEST(BadInput, OddBytesAndEndsOfInput) {
          1,
          "***ERROR*** file C:\\nowhere\\conf\\httpd.conf not found\n",
          "",
-         {}},
+         {},
+         {},
+         {},
+         xcopy_asks},
         {"the end of input inside the Tomcat answer", "y\n\n\n" + tomcat, 0, completed, "",
          every_rewrite},
     };
@@ -320,7 +335,8 @@ TEST(BadInput, MachinesNobodyExpected) {
          [](const Scenario &m) {
              EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
              EXPECT_FALSE(fs::exists(m.prefix / "dosdevices/q:"));
-         }},
+         },
+         xcopy_asks},
         {"Tomcat on a drive that is not mapped stops at the connector file",
          "y\n\n\nQ:\\Tomcat\n\n",
          1,
