@@ -33,7 +33,7 @@ inline const std::string accept_defaults = "y\n\n\n\n\n";
 e2e::ProcessResult run_with_limit(const e2e::Scenario &machine, const std::string &input,
                                   std::chrono::milliseconds limit);
 
-// The same, with the program started as `wrapper... program`.
+// The same, with the program started as `wrapper... program` (a tracer).
 e2e::ProcessResult run_wrapped(const e2e::Scenario &machine, const std::string &input,
                                const std::vector<std::string> &wrapper);
 
