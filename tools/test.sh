@@ -6,6 +6,8 @@ cd "$top"
 cmake --preset default
 cmake --build --preset default
 ctest --preset default
+# Sanitizers and fuzzers; the kill test ("crash") is in the run above.
+bash tools/test-reliability.sh
 
 # The Windows build, proven under Wine, where the machine has both.
 wine=${VORLAN_WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}

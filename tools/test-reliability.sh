@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# What tools/test.sh adds to the default build's suites for reliability: every
+# unit and end-to-end test again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then each fuzzer for a bounded time.
+# The test that kills runs in the middle of a replace (ctest entry "crash")
+# runs in the default build only: unoptimized and sanitized, a run spends
+# nearly all its time filtering lines, and the kills would miss the replace.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+cmake --preset sanitize
+cmake --build --preset sanitize
+ctest --preset sanitize --label-exclude crash
+bash tools/fuzz.sh
