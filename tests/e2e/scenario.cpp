@@ -1,10 +1,12 @@
 #include "scenario.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace e2e {
 namespace {
