@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <random>
+#include <vector>
 
 namespace reliability {
 namespace {
@@ -136,12 +138,12 @@ class KillDuringReplace : public ::testing::Test {
 
 TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     // Runs left alone write what the test expects, and show how long a run takes.
-    std::chrono::microseconds full_run{0};
+    std::vector<std::chrono::microseconds> durations;
     for (int run = 0; run < whole_runs; ++run) {
         const auto start = Clock::now();
         const auto whole = run_with_limit(machine, accept_defaults, 120s);
-        full_run = std::max(
-            full_run, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
+        durations.push_back(
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
         ASSERT_EQ(whole.exit_status, 0) << whole.out << whole.err;
         for (ReplacedFile *file : {&httpd, &startup, &shutdown}) {
             const std::string now = e2e::read_file(file->path);
@@ -151,6 +153,10 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
             file->found_new = 0;
         }
     }
+
+    // The median, as a busy machine makes a run now and then much slower.
+    std::sort(durations.begin(), durations.end());
+    const std::chrono::microseconds full_run = durations[durations.size() / 2];
 
     const unsigned seed = chosen_seed();
     std::mt19937 random(seed);
