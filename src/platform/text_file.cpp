@@ -1,5 +1,6 @@
 #include "platform/text_file.h"
 
+#include "platform/file_cache.h"
 #include "platform/windows_path.h"
 
 #include <cstring>
@@ -34,52 +35,71 @@ bool TextReader::open(std::string_view windows_path) {
     if (!file_) {
         return false;
     }
-    buffer_.resize(io_buffer_size);
+    // Our buffer is the only one: the stream's own would add a copy.
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    if (!buffer_) {
+        buffer_ = std::make_unique_for_overwrite<char[]>(io_buffer_size);
+    }
     begin_ = end_ = 0;
-    at_eof_ = failed_ = false;
-    long_line_.clear();
+    loaded_ = 0;
+    in_line_ = at_eof_ = failed_ = false;
     return true;
 }
 
+// Keeps the unread bytes, moved to the front, and fills the rest.
 bool TextReader::refill() {
     if (at_eof_ || !file_) {
         return false;
     }
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+    const std::size_t kept = end_ - begin_;
+    std::memmove(buffer_.get(), buffer_.get() + begin_, kept);
     begin_ = 0;
-    if (end_ < buffer_.size()) {
+    const std::size_t wanted = io_buffer_size - kept;
+    const std::size_t got = std::fread(buffer_.get() + kept, 1, wanted, file_.get());
+    end_ = kept + got;
+    forget_cached_bytes(file_.get(), loaded_, got);
+    loaded_ += got;
+    if (got < wanted) {
         at_eof_ = true;
         failed_ = std::ferror(file_.get()) != 0;
     }
-    return end_ > 0;
+    return got > 0;
+}
+
+Line TextReader::take(std::size_t length, Piece piece) {
+    const std::string_view text(buffer_.get() + begin_, length);
+    const bool begins_line = !in_line_;
+    in_line_ = piece == Piece::more_follows;
+    if (piece == Piece::ends_with_line_end) {
+        begin_ += length + 1;
+        return {without_cr(text), true, begins_line};
+    }
+    begin_ += length;
+    return {text, false, begins_line};
 }
 
 std::optional<Line> TextReader::next() {
-    long_line_.clear();
-    bool spans_loads = false;
     for (;;) {
-        if (begin_ == end_ && !refill()) {
-            if (failed_ || !spans_loads) {
+        const char *start = buffer_.get() + begin_;
+        const std::size_t available = end_ - begin_;
+        if (const auto *newline = static_cast<const char *>(std::memchr(start, '\n', available))) {
+            return take(static_cast<std::size_t>(newline - start), Piece::ends_with_line_end);
+        }
+        if (!at_eof_ && available < io_buffer_size) {
+            if (!refill() && failed_) {
                 return std::nullopt;
             }
-            return Line{long_line_, false};
-        }
-        const char *start = buffer_.data() + begin_;
-        const std::size_t available = end_ - begin_;
-        const auto *newline = static_cast<const char *>(std::memchr(start, '\n', available));
-        if (newline == nullptr) {
-            long_line_.append(start, available);
-            spans_loads = true;
-            begin_ = end_;
             continue;
         }
-        const auto length = static_cast<std::size_t>(newline - start);
-        begin_ += length + 1;
-        if (!spans_loads) {
-            return Line{without_cr({start, length}), true};
+        if (available == 0 || failed_) {
+            return std::nullopt;
         }
-        long_line_.append(start, length);
-        return Line{without_cr(long_line_), true};
+        if (at_eof_) {
+            return take(available, Piece::ends_the_file);
+        }
+        // The buffer holds nothing but part of one line. A CR at its end
+        // waits for the next load: it may be the first half of a line end.
+        return take(start[available - 1] == '\r' ? available - 1 : available, Piece::more_follows);
     }
 }
 
@@ -89,34 +109,36 @@ bool TextWriter::create(std::string_view windows_path) {
         return false;
     }
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
-    pending_.clear();
-    pending_.reserve(io_buffer_size);
+    if (!pending_) {
+        pending_ = std::make_unique_for_overwrite<char[]>(io_buffer_size);
+    }
+    used_ = 0;
     failed_ = false;
     return true;
 }
 
 void TextWriter::drain() {
-    if (!pending_.empty() &&
-        std::fwrite(pending_.data(), 1, pending_.size(), file_.get()) != pending_.size()) {
+    if (used_ > 0 && std::fwrite(pending_.get(), 1, used_, file_.get()) != used_) {
         failed_ = true;
     }
-    pending_.clear();
+    used_ = 0;
 }
 
 void TextWriter::write_text(std::string_view text) {
     if (!file_) {
         return;
     }
-    if (pending_.size() + text.size() > io_buffer_size) {
+    if (text.size() > io_buffer_size - used_) {
         drain();
-    }
-    if (text.size() >= io_buffer_size) {
-        if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
-            failed_ = true;
+        if (text.size() >= io_buffer_size) {
+            if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
+                failed_ = true;
+            }
+            return;
         }
-        return;
     }
-    pending_.insert(pending_.end(), text.begin(), text.end());
+    std::memcpy(pending_.get() + used_, text.data(), text.size());
+    used_ += text.size();
 }
 
 void TextWriter::write_line(std::string_view text) {

@@ -2,40 +2,50 @@
 // Text files as the installer's users know them from Windows, identical on
 // every platform: read and written as bytes, every line end written is CR LF,
 // CR LF or a bare LF read is one line end, and every other byte (a lone CR,
-// NUL, Ctrl-Z) is data. Lines of any length are read whole.
+// NUL, Ctrl-Z) is data. Lines of any length pass through in bounded memory: a
+// line longer than the read buffer comes in pieces.
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vorlan::platform {
 
 inline constexpr std::string_view line_end = "\r\n";
 
+// A line, or a piece of one too long for the read buffer.
 struct Line {
     std::string_view text; // without its line end; valid until the next read
-    bool has_line_end;     // false only for a last line that ends the file
+    bool has_line_end;     // false for a piece that more of the line follows,
+                           // and for a last line that ends the file
+    bool begins_line;      // the first piece holds the line's first 64 KiB,
+                           // or the whole line when it is shorter
 };
 
 class TextReader {
   public:
     // False when the file cannot be opened for reading.
     bool open(std::string_view windows_path);
-    // The next line, or nothing at the end of the file or on a read error.
+    // The next line or piece, or nothing at the end of the file or on a read
+    // error. The file is read once, front to back: what has been read is
+    // dropped from the system's file cache, for it is not needed again.
     std::optional<Line> next();
     bool failed() const { return failed_; }
 
   private:
     bool refill();
+    enum class Piece { ends_with_line_end, ends_the_file, more_follows };
+    Line take(std::size_t length, Piece piece);
 
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> file_{nullptr, &std::fclose};
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_; // left uninitialised: a small file touches a page of it
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
-    std::string long_line_; // a line that did not fit in one buffer load
+    std::uint64_t loaded_ = 0; // bytes of the file read so far
+    bool in_line_ = false;     // the last piece handed out was not a line's last
     bool at_eof_ = false;
     bool failed_ = false;
 };
@@ -53,7 +63,8 @@ class TextWriter {
     void drain();
 
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> file_{nullptr, &std::fclose};
-    std::vector<char> pending_; // gathered here so that a line costs no library call
+    std::unique_ptr<char[]> pending_; // gathered here so that a line costs no library call
+    std::size_t used_ = 0;
     bool failed_ = false;
 };
 

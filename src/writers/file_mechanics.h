@@ -31,7 +31,8 @@ enum class RewriteResult {
 };
 
 // A line beginning with one of the prefixes (byte for byte) is left out, every
-// other line is kept whole, its line end written as CR LF.
+// other line is kept whole, its line end written as CR LF. Prefixes longer
+// than the first piece of a long line (64 KiB) would never match.
 void copy_filtered(platform::TextReader &from, platform::TextWriter &to,
                    std::span<const std::string_view> prefixes);
 
