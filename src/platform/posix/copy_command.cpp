@@ -116,12 +116,12 @@ std::string_view find_destination(std::string_view typed, std::size_t source_cou
 
 CopyFailure copy_into(Destination &destination, const SourceFile &file) {
     if (!destination.is_directory) {
-        return copy_file_to(file.path, destination.path, false);
+        return copy_file_to(file.path.native(), destination.path.native(), false);
     }
     const std::string *existing = destination.names.find(file.name);
     const bool absent = existing == nullptr;
-    const CopyFailure failure =
-        copy_file_to(file.path, destination.path / (absent ? file.name : *existing), absent);
+    const CopyFailure failure = copy_file_to(
+        file.path.native(), joined_path(destination.path, absent ? file.name : *existing), absent);
     if (failure == CopyFailure::none && absent) {
         destination.names.add(file.name);
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <system_error>
@@ -112,11 +113,14 @@ int copy_by_reading(int in, off64_t offset, int out) {
 }
 
 // Lets the kernel move the bytes where it can; reading finishes the job where
-// it cannot, and also catches files whose size the kernel does not know.
-int copy_bytes(int in, int out) {
+// it cannot. The size the source had when it was opened ends the copy without
+// one more call to learn that nothing follows; a file that claims to be empty
+// (as /proc files do, whatever they hold) is read to its end.
+int copy_bytes(int in, off64_t size, int out) {
     off64_t offset = 0;
-    for (;;) {
-        const ssize_t moved = ::copy_file_range(in, &offset, out, nullptr, copy_chunk, 0);
+    while (offset < size) {
+        const auto wanted = static_cast<std::size_t>(std::min<off64_t>(size - offset, copy_chunk));
+        const ssize_t moved = ::copy_file_range(in, &offset, out, nullptr, wanted, 0);
         if (moved > 0) {
             continue;
         }
@@ -126,6 +130,9 @@ int copy_bytes(int in, int out) {
         if (errno != EINTR) {
             return errno;
         }
+    }
+    if (size > 0 && offset == size) {
+        return 0;
     }
     return copy_by_reading(in, offset, out);
 }
@@ -148,13 +155,13 @@ CopyFailure examine_source(const FileDescriptor &fd, Source &source) {
     return S_ISREG(source.status.st_mode) ? CopyFailure::none : CopyFailure::access_denied;
 }
 
-CopyFailure create_copy(const Source &source, const fs::path &target) {
+CopyFailure create_copy(const Source &source, const std::string &target) {
     FileDescriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                               source.status.st_mode & 0777));
     if (!out.is_open()) {
         return failure_from_errno(errno);
     }
-    int error = copy_bytes(source.fd, out.get());
+    int error = copy_bytes(source.fd, source.status.st_size, out.get());
     if (error == 0) {
         keep_modification_time(out.get(), source.status);
         error = out.close();
@@ -210,7 +217,7 @@ bool take_over_ownership(int fd, const struct stat &target) {
 
 int fill_replacement(TemporaryFile &temporary, const Source &source, const struct stat &target) {
     const int fd = temporary.fd().get();
-    if (const int error = copy_bytes(source.fd, fd)) {
+    if (const int error = copy_bytes(source.fd, source.status.st_size, fd)) {
         return error;
     }
     take_over_ownership(fd, target);
@@ -258,7 +265,7 @@ CopyFailure copy_over_whatever_is_there(const Source &source, const fs::path &ta
         return failure;
     }
     if (!final.exists) {
-        return create_copy(source, final.path);
+        return create_copy(source, final.path.native());
     }
     if (same_file(source.status, final.status)) {
         return CopyFailure::onto_itself;
@@ -324,7 +331,7 @@ CopyFailure failure_from_errno(int error) {
     }
 }
 
-CopyFailure copy_file_to(const fs::path &source_path, const fs::path &target,
+CopyFailure copy_file_to(const std::string &source_path, const std::string &target,
                          bool target_known_absent) {
     const FileDescriptor fd(::open(source_path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.is_open()) {
@@ -340,7 +347,16 @@ CopyFailure copy_file_to(const fs::path &source_path, const fs::path &target,
             return failure;
         }
     }
-    return copy_over_whatever_is_there(source, target);
+    return copy_over_whatever_is_there(source, fs::path(target));
+}
+
+std::string joined_path(const fs::path &directory, std::string_view name) {
+    std::string path = directory.native();
+    if (!path.empty() && path.back() != '/') {
+        path.push_back('/');
+    }
+    path.append(name);
+    return path;
 }
 
 } // namespace vorlan::platform::posix

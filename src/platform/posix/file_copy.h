@@ -3,6 +3,7 @@
 // file is simply written, an existing one is replaced atomically and durably.
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace vorlan::platform::posix {
@@ -29,7 +30,12 @@ CopyFailure failure_from_errno(int error);
 // permission bits, unless it lacks the owner-write bit: then it is read-only
 // and left alone. `target_known_absent` spares the lookup when the caller has
 // just seen the directory without it; it is checked all the same.
-CopyFailure copy_file_to(const std::filesystem::path &source, const std::filesystem::path &target,
+// The paths are host paths, as strings: a copy of many small files should
+// not pay for std::filesystem::path's parsing of each.
+CopyFailure copy_file_to(const std::string &source, const std::string &target,
                          bool target_known_absent);
+
+// `directory` / `name`, as std::filesystem::path would join them.
+std::string joined_path(const std::filesystem::path &directory, std::string_view name);
 
 } // namespace vorlan::platform::posix

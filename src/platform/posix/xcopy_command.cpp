@@ -144,8 +144,8 @@ class TreeCopy {
         }
         const std::string *existing = to.names.find(name);
         const bool absent = existing == nullptr;
-        const CopyFailure failure =
-            copy_file_to(from / name, to.path / (absent ? name : *existing), absent);
+        const CopyFailure failure = copy_file_to(
+            joined_path(from, name), joined_path(to.path, absent ? name : *existing), absent);
         if (failure != CopyFailure::none) {
             return fail(failure);
         }

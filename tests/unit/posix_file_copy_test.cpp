@@ -1,0 +1,83 @@
+#include "platform/posix/file_copy.h"
+#include "posix_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace vorlan::platform::posix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::binary_content;
+using testing::read_file;
+using testing::TemporaryTree;
+using testing::write_file;
+
+// Around the sizes where a copy that trusts the size it was told could stop
+// one call early or late.
+constexpr std::size_t sizes[] = {0, 1, 4095, 4096, 4097, (1 << 20) - 1, (1 << 20) + 3};
+
+TEST(CopyFileTo, NewTargetsGetEveryByte) {
+    TemporaryTree tree;
+    for (const std::size_t size : sizes) {
+        SCOPED_TRACE(size);
+        const std::string content = binary_content(size, static_cast<unsigned>(size));
+        const fs::path source = tree / ("in" + std::to_string(size));
+        const fs::path target = tree / ("out" + std::to_string(size));
+        write_file(source, content);
+        EXPECT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
+        EXPECT_EQ(read_file(target), content);
+    }
+}
+
+TEST(CopyFileTo, ReplacedTargetsGetEveryByteAndNothingOfTheOldOnes) {
+    TemporaryTree tree;
+    const fs::path target = tree / "target";
+    for (const std::size_t size : sizes) {
+        SCOPED_TRACE(size);
+        write_file(target, std::string(size + 5000, 'o'));
+        const std::string content = binary_content(size, static_cast<unsigned>(size) + 7);
+        const fs::path source = tree / "source";
+        write_file(source, content);
+        EXPECT_EQ(copy_file_to(source.native(), target.native(), false), CopyFailure::none);
+        EXPECT_EQ(read_file(target), content);
+    }
+}
+
+// /proc files claim a size of 0 and hold bytes all the same.
+TEST(CopyFileTo, AFileThatClaimsToBeEmptyIsReadToItsEnd) {
+    const fs::path source = "/proc/self/cmdline";
+    if (!fs::exists(source)) {
+        GTEST_SKIP() << "no /proc here";
+    }
+    ASSERT_EQ(fs::file_size(source), 0u);
+    TemporaryTree tree;
+    const fs::path target = tree / "cmdline";
+    ASSERT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
+    const std::string copied = read_file(target);
+    EXPECT_FALSE(copied.empty());
+    EXPECT_EQ(copied, read_file(source));
+}
+
+TEST(CopyFileTo, AMissingSourceIsNotFound) {
+    TemporaryTree tree;
+    EXPECT_EQ(copy_file_to((tree / "none").native(), (tree / "out").native(), true),
+              CopyFailure::file_not_found);
+    EXPECT_FALSE(fs::exists(tree / "out"));
+}
+
+TEST(JoinedPath, JoinsAsFilesystemPathDoes) {
+    const struct {
+        const char *directory;
+        const char *name;
+    } table[] = {{"dir", "f"}, {"dir/", "f"}, {"/", "f"}, {"", "f"}, {"a b/c", "d e"}};
+    for (const auto &row : table) {
+        EXPECT_EQ(joined_path(row.directory, row.name),
+                  (fs::path(row.directory) / row.name).native())
+            << row.directory << " + " << row.name;
+    }
+}
+
+} // namespace
+} // namespace vorlan::platform::posix
