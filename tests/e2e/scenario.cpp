@@ -273,9 +273,9 @@ ProcessResult Scenario::run(const std::string &input) const {
     spec.argv = {wine_loader().string(), program_under_test().string()};
     spec.extra_environment.insert({{"WINEDEBUG", "-all"},
                                    {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-                                   // Wine's xcopy would ask before overwriting, forever
-                                   // once standard input has ended.
-                                   {"COPYCMD", "/Y"}});
+                                   // A user who wants to be asked: the installer must
+                                   // still never wait on an overwrite question.
+                                   {"COPYCMD", "/-Y"}});
     auto result = run_process(spec);
     result.out = with_lf_line_ends(result.out);
     result.err = with_lf_line_ends(result.err);

@@ -5,7 +5,12 @@
 
 namespace vorlan::platform {
 
-int run_command(const std::string &command_line) {
+int run_command(const std::string& command_line) {
+    // cmd's copy asks before overwriting unless run from a batch file; with
+    // its output sent to NUL the question would be invisible and the run
+    // would hang. Both builds overwrite without asking.
+    static const bool overwrite_without_asking = _putenv("COPYCMD=/Y") == 0;
+    static_cast<void>(overwrite_without_asking);
     // The command writes to the same console; what we printed must come first.
     std::fflush(stdout);
     return std::system(command_line.c_str());
