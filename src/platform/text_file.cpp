@@ -11,14 +11,31 @@ namespace {
 
 constexpr std::size_t io_buffer_size = 1 << 20;
 
-std::FILE *open_host_file(std::string_view windows_path, const char *mode) {
-    const auto path = host_path(windows_path);
+std::optional<std::filesystem::path> file_path(std::string_view windows_path) {
+    auto path = host_path(windows_path);
     std::error_code error;
     // A directory opens for reading on POSIX, but never on Windows.
     if (!path || path->empty() || std::filesystem::is_directory(*path, error)) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+std::FILE *open_for_reading(std::string_view windows_path) {
+    const auto path = file_path(windows_path);
+    return path ? std::fopen(path->string().c_str(), "rb") : nullptr;
+}
+
+// A file we create is ours: a link standing at its name is replaced, never
+// followed, so that it cannot point our bytes at somebody else's file.
+std::FILE *create_for_writing(std::string_view windows_path) {
+    const auto path = file_path(windows_path);
+    std::error_code error;
+    if (!path ||
+        (std::filesystem::is_symlink(*path, error) && !std::filesystem::remove(*path, error))) {
         return nullptr;
     }
-    return std::fopen(path->string().c_str(), mode);
+    return std::fopen(path->string().c_str(), "wb");
 }
 
 std::string_view without_cr(std::string_view text) {
@@ -31,7 +48,7 @@ std::string_view without_cr(std::string_view text) {
 } // namespace
 
 bool TextReader::open(std::string_view windows_path) {
-    file_.reset(open_host_file(windows_path, "rb"));
+    file_.reset(open_for_reading(windows_path));
     if (!file_) {
         return false;
     }
@@ -104,7 +121,7 @@ std::optional<Line> TextReader::next() {
 }
 
 bool TextWriter::create(std::string_view windows_path) {
-    file_.reset(open_host_file(windows_path, "wb"));
+    file_.reset(create_for_writing(windows_path));
     if (!file_) {
         return false;
     }

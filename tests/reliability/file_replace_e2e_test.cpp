@@ -63,6 +63,27 @@ TEST_F(FileReplace, ALinkedFileIsReplacedAtItsFinalTargetAndTheLinksStay) {
     EXPECT_TRUE(replace_leftovers(real_httpd.parent_path()).empty());
 }
 
+// A scratch file is the installer's own: a link at its name must not carry
+// the new content into whatever file it points at.
+TEST_F(FileReplace, AScratchNameThatIsALinkIsReplacedNotFollowed) {
+    const fs::path precious = machine.root / "precious.txt";
+    e2e::write_file(precious, "somebody else's bytes\n");
+    const fs::path httpd_scratch = machine.c(e2e::apache_dir) / "conf/httpd.npm";
+    const fs::path startup_scratch = tomcat_bin_dir() / "startup.npm";
+    fs::create_symlink(precious, httpd_scratch);
+    fs::create_symlink(precious, startup_scratch);
+    fs::create_symlink(precious, tomcat_bin_dir() / "tomcat.reg");
+
+    const auto run = machine.run(accept_defaults);
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+
+    EXPECT_EQ(e2e::read_file(precious), "somebody else's bytes\n");
+    for (const auto &written : {httpd_scratch, startup_scratch, tomcat_bin_dir() / "tomcat.reg"}) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written))) << written;
+    }
+    EXPECT_EQ(e2e::read_file(httpd_scratch), e2e::read_file(httpd_conf()));
+}
+
 TEST_F(FileReplace, AReplacedFileKeepsItsPermissionBits) {
     const struct {
         fs::path path;
