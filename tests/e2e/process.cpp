@@ -37,7 +37,7 @@ std::vector<char *> pointers_to(std::vector<std::string> &strings) {
     return pointers;
 }
 
-[[noreturn]] void become_child(const ProcessSpec &spec, int in[2], int out[2], int err[2]) {
+[[noreturn]] void become_child(const ProcessRequest &request, int in[2], int out[2], int err[2]) {
     // A group of its own, so that a timeout also ends what the program started
     // (under Wine, cmd and xcopy are processes of their own).
     setpgid(0, 0);
@@ -47,11 +47,11 @@ std::vector<char *> pointers_to(std::vector<std::string> &strings) {
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
         close(fd);
     }
-    if (!spec.working_directory.empty() && chdir(spec.working_directory.c_str()) != 0) {
+    if (!request.working_directory.empty() && chdir(request.working_directory.c_str()) != 0) {
         _exit(126);
     }
-    auto argv_strings = spec.argv;
-    auto env_strings = environment_with(spec.extra_environment);
+    auto argv_strings = request.argv;
+    auto env_strings = environment_with(request.extra_environment);
     auto argv = pointers_to(argv_strings);
     auto envp = pointers_to(env_strings);
     execve(argv[0], argv.data(), envp.data());
@@ -60,7 +60,7 @@ std::vector<char *> pointers_to(std::vector<std::string> &strings) {
 
 } // namespace
 
-ProcessResult run_process(const ProcessSpec &spec) {
+ProcessResult run_process(const ProcessRequest &request) {
     ProcessResult result;
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
@@ -69,7 +69,7 @@ ProcessResult run_process(const ProcessSpec &spec) {
     std::signal(SIGPIPE, SIG_IGN);
     const pid_t child = fork();
     if (child == 0) {
-        become_child(spec, in, out, err);
+        become_child(request, in, out, err);
     }
     if (child < 0) {
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
@@ -85,11 +85,11 @@ ProcessResult run_process(const ProcessSpec &spec) {
 
     std::size_t written = 0;
     int stdin_fd = in[1];
-    if (spec.input.empty()) {
+    if (request.input.empty()) {
         close(stdin_fd);
         stdin_fd = -1;
     }
-    const auto deadline = std::chrono::steady_clock::now() + spec.limit;
+    const auto deadline = std::chrono::steady_clock::now() + request.limit;
     int open_outputs = 2;
     while (open_outputs > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -120,11 +120,11 @@ ProcessResult run_process(const ProcessSpec &spec) {
         }
         if (stdin_fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
             const ssize_t n =
-                write(stdin_fd, spec.input.data() + written, spec.input.size() - written);
+                write(stdin_fd, request.input.data() + written, request.input.size() - written);
             if (n > 0) {
                 written += static_cast<std::size_t>(n);
             }
-            if (n < 0 || written == spec.input.size()) {
+            if (n < 0 || written == request.input.size()) {
                 close(stdin_fd);
                 stdin_fd = -1;
             }

@@ -16,7 +16,7 @@ struct ProcessResult {
     bool timed_out = false;
 };
 
-struct ProcessSpec {
+struct ProcessRequest {
     std::vector<std::string> argv;
     std::string working_directory;
     std::map<std::string, std::string> extra_environment;
@@ -24,6 +24,6 @@ struct ProcessSpec {
     std::chrono::milliseconds limit{std::chrono::seconds(60)};
 };
 
-ProcessResult run_process(const ProcessSpec &spec);
+ProcessResult run_process(const ProcessRequest &request);
 
 } // namespace e2e

@@ -262,21 +262,21 @@ void Scenario::add_distribution() const {
 }
 
 ProcessResult Scenario::run(const std::string &input) const {
-    ProcessSpec spec;
-    spec.working_directory = dist.string();
-    spec.input = input;
-    spec.extra_environment = {{"WINEPREFIX", prefix.string()}};
+    ProcessRequest request;
+    request.working_directory = dist.string();
+    request.input = input;
+    request.extra_environment = {{"WINEPREFIX", prefix.string()}};
     if (!shared_prefix_) {
-        spec.argv = {program_under_test().string()};
-        return run_process(spec);
+        request.argv = {program_under_test().string()};
+        return run_process(request);
     }
-    spec.argv = {wine_loader().string(), program_under_test().string()};
-    spec.extra_environment.insert({{"WINEDEBUG", "-all"},
-                                   {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-                                   // A user who wants to be asked: the installer must
-                                   // still never wait on an overwrite question.
-                                   {"COPYCMD", "/-Y"}});
-    auto result = run_process(spec);
+    request.argv = {wine_loader().string(), program_under_test().string()};
+    request.extra_environment.insert({{"WINEDEBUG", "-all"},
+                                      {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                                      // A user who wants to be asked: the installer must
+                                      // still never wait on an overwrite question.
+                                      {"COPYCMD", "/-Y"}});
+    auto result = run_process(request);
     result.out = with_lf_line_ends(result.out);
     result.err = with_lf_line_ends(result.err);
     return result;

@@ -79,32 +79,32 @@ std::string installer_program() {
 
 namespace {
 
-e2e::ProcessSpec spec_for(const e2e::Scenario &machine, const std::string &input) {
-    e2e::ProcessSpec spec;
-    spec.argv = {installer_program()};
-    spec.working_directory = machine.dist.string();
-    spec.extra_environment = {{"WINEPREFIX", machine.prefix.string()}};
-    spec.input = input;
-    return spec;
+e2e::ProcessRequest request_for(const e2e::Scenario &machine, const std::string &input) {
+    e2e::ProcessRequest request;
+    request.argv = {installer_program()};
+    request.working_directory = machine.dist.string();
+    request.extra_environment = {{"WINEPREFIX", machine.prefix.string()}};
+    request.input = input;
+    return request;
 }
 
 } // namespace
 
 e2e::ProcessResult run_with_limit(const e2e::Scenario &machine, const std::string &input,
                                   std::chrono::milliseconds limit) {
-    auto spec = spec_for(machine, input);
-    spec.limit = limit;
-    return e2e::run_process(spec);
+    auto request = request_for(machine, input);
+    request.limit = limit;
+    return e2e::run_process(request);
 }
 
 e2e::ProcessResult run_wrapped(const e2e::Scenario &machine, const std::string &input,
                                const std::vector<std::string> &wrapper) {
-    auto spec = spec_for(machine, input);
-    spec.argv.insert(spec.argv.begin(), wrapper.begin(), wrapper.end());
+    auto request = request_for(machine, input);
+    request.argv.insert(request.argv.begin(), wrapper.begin(), wrapper.end());
     // A sanitized build checks for leaks at exit through ptrace, which the
     // wrapper may hold.
-    spec.extra_environment["ASAN_OPTIONS"] = "detect_leaks=0";
-    return e2e::run_process(spec);
+    request.extra_environment["ASAN_OPTIONS"] = "detect_leaks=0";
+    return e2e::run_process(request);
 }
 
 std::string difference(std::string_view actual, std::string_view expected) {
