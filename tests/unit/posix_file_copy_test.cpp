@@ -67,6 +67,40 @@ TEST(CopyFileTo, AMissingSourceIsNotFound) {
     EXPECT_FALSE(fs::exists(tree / "out"));
 }
 
+TEST(CopyFileTo, NamesInOpenDirectoriesReachTheSameFilesAsWholePaths) {
+    TemporaryTree tree;
+    write_file(tree / "from" / "new.txt", "new bytes");
+    write_file(tree / "from" / "over.txt", "replacing bytes");
+    write_file(tree / "to" / "over.txt", "old bytes, longer than the new ones");
+    const DirectoryHandle from((tree / "from").native());
+    const DirectoryHandle to((tree / "to").native());
+    EXPECT_EQ(copy_file_to(from.file("new.txt"), to.file("new.txt"), true), CopyFailure::none);
+    EXPECT_EQ(copy_file_to(from.file("over.txt"), to.file("over.txt"), false), CopyFailure::none);
+    EXPECT_EQ(read_file(tree / "to" / "new.txt"), "new bytes");
+    EXPECT_EQ(read_file(tree / "to" / "over.txt"), "replacing bytes");
+}
+
+// A directory that cannot be opened gives the failure its whole path would.
+TEST(CopyFileTo, DirectoriesThatCannotBeOpenedFailAsTheirPathsDo) {
+    TemporaryTree tree;
+    write_file(tree / "from" / "f", "f");
+    write_file(tree / "plain", "a file, not a directory");
+    const struct {
+        const char *from;
+        const char *to;
+    } table[] = {{"missing", "to"}, {"from", "missing"}, {"plain", "to"}, {"from", "plain"}};
+    fs::create_directory(tree / "to");
+    for (const auto &row : table) {
+        SCOPED_TRACE(std::string(row.from) + " -> " + row.to);
+        const DirectoryHandle from((tree / row.from).native());
+        const DirectoryHandle to((tree / row.to).native());
+        const CopyFailure by_path =
+            copy_file_to((tree / row.from / "f").native(), (tree / row.to / "g").native(), true);
+        EXPECT_NE(by_path, CopyFailure::none);
+        EXPECT_EQ(copy_file_to(from.file("f"), to.file("g"), true), by_path);
+    }
+}
+
 TEST(JoinedPath, JoinsAsFilesystemPathDoes) {
     const struct {
         const char *directory;

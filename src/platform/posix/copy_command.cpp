@@ -121,7 +121,8 @@ CopyFailure copy_into(Destination &destination, const SourceFile &file) {
     const std::string *existing = destination.names.find(file.name);
     const bool absent = existing == nullptr;
     const CopyFailure failure = copy_file_to(
-        file.path.native(), joined_path(destination.path, absent ? file.name : *existing), absent);
+        file.path.native(), joined_path(destination.path.native(), absent ? file.name : *existing),
+        absent);
     if (failure == CopyFailure::none && absent) {
         destination.names.add(file.name);
     }

@@ -155,9 +155,10 @@ CopyFailure examine_source(const FileDescriptor &fd, Source &source) {
     return S_ISREG(source.status.st_mode) ? CopyFailure::none : CopyFailure::access_denied;
 }
 
-CopyFailure create_copy(const Source &source, const std::string &target) {
-    FileDescriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                              source.status.st_mode & 0777));
+CopyFailure create_copy(const Source &source, const FileAt &target) {
+    FileDescriptor out(::openat(target.directory, target.name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                source.status.st_mode & 0777));
     if (!out.is_open()) {
         return failure_from_errno(errno);
     }
@@ -167,7 +168,7 @@ CopyFailure create_copy(const Source &source, const std::string &target) {
         error = out.close();
     }
     if (error != 0) {
-        ::unlink(target.c_str());
+        ::unlinkat(target.directory, target.name.c_str(), 0);
         return failure_from_errno(error);
     }
     return CopyFailure::none;
@@ -265,7 +266,7 @@ CopyFailure copy_over_whatever_is_there(const Source &source, const fs::path &ta
         return failure;
     }
     if (!final.exists) {
-        return create_copy(source, final.path.native());
+        return create_copy(source, FileAt{AT_FDCWD, {}, final.path.native()});
     }
     if (same_file(source.status, final.status)) {
         return CopyFailure::onto_itself;
@@ -331,9 +332,10 @@ CopyFailure failure_from_errno(int error) {
     }
 }
 
-CopyFailure copy_file_to(const std::string &source_path, const std::string &target,
+CopyFailure copy_file_to(const FileAt &source_file, const FileAt &target,
                          bool target_known_absent) {
-    const FileDescriptor fd(::open(source_path.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor fd(
+        ::openat(source_file.directory, source_file.name.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.is_open()) {
         return open_failure(errno);
     }
@@ -347,11 +349,41 @@ CopyFailure copy_file_to(const std::string &source_path, const std::string &targ
             return failure;
         }
     }
-    return copy_over_whatever_is_there(source, fs::path(target));
+    return copy_over_whatever_is_there(source, fs::path(target.whole_path()));
 }
 
-std::string joined_path(const fs::path &directory, std::string_view name) {
-    std::string path = directory.native();
+CopyFailure copy_file_to(const std::string &source, const std::string &target,
+                         bool target_known_absent) {
+    return copy_file_to(FileAt{AT_FDCWD, {}, source}, FileAt{AT_FDCWD, {}, target},
+                        target_known_absent);
+}
+
+std::string FileAt::whole_path() const {
+    return directory == AT_FDCWD ? name : joined_path(directory_path, name);
+}
+
+DirectoryHandle::DirectoryHandle(const std::string &path)
+    : fd_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)), path_(path) {
+    if (fd_ < 0) {
+        fd_ = AT_FDCWD;
+    }
+}
+
+DirectoryHandle::~DirectoryHandle() {
+    if (fd_ != AT_FDCWD) {
+        ::close(fd_);
+    }
+}
+
+FileAt DirectoryHandle::file(std::string_view name) const {
+    if (fd_ == AT_FDCWD) {
+        return {AT_FDCWD, {}, joined_path(path_, name)};
+    }
+    return {fd_, path_, std::string(name)};
+}
+
+std::string joined_path(std::string_view directory, std::string_view name) {
+    std::string path(directory);
     if (!path.empty() && path.back() != '/') {
         path.push_back('/');
     }

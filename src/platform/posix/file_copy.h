@@ -35,7 +35,37 @@ CopyFailure failure_from_errno(int error);
 CopyFailure copy_file_to(const std::string &source, const std::string &target,
                          bool target_known_absent);
 
+// A file named relative to an open directory, so that a copy of many files
+// does not have the system walk the whole path for each; `directory_path`
+// names that directory for the rare case that needs a whole path.
+struct FileAt {
+    int directory;                   // an open directory, or AT_FDCWD
+    std::string_view directory_path; // unused with AT_FDCWD
+    std::string name;                // the whole path with AT_FDCWD
+
+    std::string whole_path() const;
+};
+
+CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent);
+
+// An open directory to name files in, or AT_FDCWD when it cannot be opened.
+class DirectoryHandle {
+  public:
+    explicit DirectoryHandle(const std::string &path);
+    DirectoryHandle(const DirectoryHandle &) = delete;
+    DirectoryHandle &operator=(const DirectoryHandle &) = delete;
+    ~DirectoryHandle();
+
+    // `name` in this directory, by its whole path when the directory could
+    // not be opened, so that the copy reports what the path would.
+    FileAt file(std::string_view name) const;
+
+  private:
+    int fd_;
+    std::string path_;
+};
+
 // `directory` / `name`, as std::filesystem::path would join them.
-std::string joined_path(const std::filesystem::path &directory, std::string_view name);
+std::string joined_path(std::string_view directory, std::string_view name);
 
 } // namespace vorlan::platform::posix

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -109,12 +110,25 @@ class TreeCopy {
     int copied() const { return copied_; }
 
   private:
+    // The directories are opened once for all their files: the system then
+    // looks up a name, not a whole path, for each.
     bool copy_files(const fs::path &from, const std::vector<DirectoryEntry> &entries,
                     DestinationDirectory &to, const std::string &shown) {
+        std::optional<DirectoryHandle> source_directory;
+        std::optional<DirectoryHandle> target_directory;
         for (const DirectoryEntry &entry : entries) {
-            if (entry.type == EntryType::regular_file &&
-                wildcard_matches(source_.pattern, entry.name) &&
-                !copy_file(from, entry.name, to, shown)) {
+            if (entry.type != EntryType::regular_file ||
+                !wildcard_matches(source_.pattern, entry.name)) {
+                continue;
+            }
+            if (const CopyFailure failure = prepare(to); failure != CopyFailure::none) {
+                return fail(failure);
+            }
+            if (!source_directory) {
+                source_directory.emplace(from.native());
+                target_directory.emplace(to.path.native());
+            }
+            if (!copy_file(*source_directory, entry.name, *target_directory, to, shown)) {
                 return false;
             }
         }
@@ -137,15 +151,13 @@ class TreeCopy {
         return true;
     }
 
-    bool copy_file(const fs::path &from, const std::string &name, DestinationDirectory &to,
+    bool copy_file(const DirectoryHandle &from, const std::string &name,
+                   const DirectoryHandle &into, DestinationDirectory &to,
                    const std::string &shown) {
-        if (const CopyFailure failure = prepare(to); failure != CopyFailure::none) {
-            return fail(failure);
-        }
         const std::string *existing = to.names.find(name);
         const bool absent = existing == nullptr;
-        const CopyFailure failure = copy_file_to(
-            joined_path(from, name), joined_path(to.path, absent ? name : *existing), absent);
+        const CopyFailure failure =
+            copy_file_to(from.file(name), into.file(absent ? name : *existing), absent);
         if (failure != CopyFailure::none) {
             return fail(failure);
         }
