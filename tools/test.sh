@@ -8,6 +8,8 @@ cmake --build --preset default
 ctest --preset default
 # Sanitizers and fuzzers; the kill test ("crash") is in the run above.
 bash tools/test-reliability.sh
+# The benchmark on small data: only that it runs and the results agree.
+timeout 600 bash bench/run.sh --smoke --callgrind
 
 # The Windows build, proven under Wine, where the machine has both.
 wine=${VORLAN_WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}

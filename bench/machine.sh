@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# One machine for the benchmark, laid out as a user has it: a Wine prefix
+# whose drive C holds the web server, Tomcat and the distribution folder.
+#
+#   machine.sh lay MACHINE     makes the frame; the caller then puts the
+#                              distribution into drive_c/vorlan-dist and the
+#                              httpd.conf to start from into pristine/
+#   machine.sh reset MACHINE   puts every target back as it was
+#   machine.sh clear MACHINE   deletes what reset put aside
+#
+# reset runs before every timed run, of ours and of the reference alike, so
+# that both copy into fresh places and start with nothing left to write back.
+# It moves the copied web files aside instead of deleting them: ext4 without
+# a journal skips recently deleted inodes one by one when it allocates, which
+# made file creation a minute after deleting 20,000 files several times
+# slower and the timings erratic. A user installs onto a disk that has not
+# just lost 20,000 files. Their cached pages are dropped, though, so that
+# each run gets memory as warm as the one before.
+set -euo pipefail
+
+machine_paths() {
+    machine=$1
+    c="$machine/prefix/drive_c"
+    apache="$c/Program Files/Apache Group/Apache"
+    tomcat="$c/Program Files/Apache Tomcat 4.0"
+    pristine="$machine/pristine"
+}
+
+crlf() { sed 's/$/\r/'; }
+
+lay() {
+    machine_paths "$1"
+    rm -rf "$machine"
+    # The distribution is read-only input: it stays in place between runs.
+    mkdir -p "$machine/prefix/dosdevices" "$c/windows/Fonts" "$c/vorlan-dist" "$pristine"
+    ln -s ../drive_c "$machine/prefix/dosdevices/c:"
+    crlf >"$pristine/startup.bat" <<'BAT'
+@echo off
+set JAVA_HOME=C:\old\jdk
+call "%CATALINA_HOME%\bin\catalina.bat" start %*
+BAT
+    crlf >"$pristine/shutdown.bat" <<'BAT'
+@echo off
+call "%CATALINA_HOME%\bin\catalina.bat" stop %*
+BAT
+}
+
+reset() {
+    machine_paths "$1"
+    local buried=
+    if [[ -d $apache/htdocs ]]; then
+        mkdir -p "$machine/graveyard"
+        buried=$(mktemp -u -p "$machine/graveyard")
+        mv "$apache/htdocs" "$buried"
+    fi
+    rm -rf "$apache" "$tomcat" "$c/pja_2.4"
+    mkdir -p "$apache/conf" "$apache/htdocs" "$apache/modules" \
+        "$tomcat/bin" "$tomcat/conf" "$tomcat/webapps"
+    cp "$pristine/httpd.conf" "$apache/conf/httpd.conf"
+    cp "$pristine/startup.bat" "$pristine/shutdown.bat" "$tomcat/bin/"
+    # Nothing of the last run may still be on its way to the disk.
+    sync
+    # What was put aside must not hold on to memory the next run could reuse.
+    if [[ -n $buried ]]; then
+        "$(dirname "$machine")/../make-data" forget "$buried"
+    fi
+}
+
+clear() {
+    machine_paths "$1"
+    rm -rf "$machine/graveyard"
+}
+
+"$@"

@@ -1,0 +1,340 @@
+#!/usr/bin/env bash
+# Times the installer against cp and grep doing the same work, and prints one
+# table: each case, both medians, their ratio, peak memory.
+#
+#   bash bench/run.sh [--smoke] [--callgrind] [--rounds N] [--keep] [--only CASE]
+#
+# --smoke      small data, few rounds: checks that everything works
+# --callgrind  also counts the instructions of the httpd.conf rewrite per MB
+# --rounds N   timed runs of each side per case (interleaved)
+# --keep       keeps the data (build/bench/data-*) and reuses it next time
+# --only CASE  times one case alone: copy, rewrite or start
+#
+# Every case runs on a machine laid out as a user has it (bench/machine.sh);
+# before each timed run, of either side, its targets are reset and synced.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+export LC_ALL=C
+
+size=full
+callgrind=false
+keep=false
+rounds=
+only=
+while (($#)); do
+    case $1 in
+    --smoke) size=smoke ;;
+    --callgrind) callgrind=true ;;
+    --keep) keep=true ;;
+    --rounds)
+        rounds=$2
+        shift
+        ;;
+    --only)
+        only=$2
+        shift
+        ;;
+    *)
+        echo "usage: bash bench/run.sh [--smoke] [--callgrind] [--rounds N] [--keep] [--only CASE]" >&2
+        exit 2
+        ;;
+    esac
+    shift
+done
+
+seed=1515
+if [[ $size == full ]]; then
+    web_files=20000 web_bytes=200000000 conf_lines=5000000 start_runs=300
+    : "${rounds:=10}"
+else
+    web_files=400 web_bytes=4000000 conf_lines=100000 start_runs=30
+    : "${rounds:=2}"
+fi
+callgrind_lines=300000 # about 30 MB
+
+for tool in hyperfine /usr/bin/time; do
+    command -v "$tool" >/dev/null || {
+        echo "bench: $tool is missing (.ci/run installs it)" >&2
+        exit 1
+    }
+done
+
+build=$top/build/bench
+data=$build/data-$size
+mkdir -p "$build"
+cmake --preset default >/dev/null
+cmake --build --preset default --target vorlan-setup >/dev/null
+exe=$top/build/default/vorlan-setup
+for tool in make_data first_prompt; do
+    if [[ ! $build/${tool/_/-} -nt bench/$tool.cpp ]]; then
+        g++ -O2 -std=c++20 -o "$build/${tool/_/-}" "bench/$tool.cpp"
+    fi
+done
+
+apache_rel="Program Files/Apache Group/Apache"
+tomcat_rel="Program Files/Apache Tomcat 4.0"
+drive() { echo "$data/$1/prefix/drive_c"; }
+
+small_conf() {
+    printf '%s\r\n' 'ServerRoot "C:/Program Files/Apache Group/Apache"' 'Listen 80' \
+        'Include conf/extra/ssl.conf' 'DocumentRoot "C:/Program Files/Apache Group/Apache/htdocs"'
+}
+
+small_distribution() {
+    mkdir -p "$1/htdocs/images"
+    printf '<html>Vorlan</html>\r\n' >"$1/htdocs/index.html"
+    printf 'GIF89a' >"$1/htdocs/images/logo.gif"
+    printf 'PK vorlan' >"$1/vorlan.jar"
+    printf 'PK pja' >"$1/pja.jar"
+    printf 'MZ mod_jk' >"$1/mod_jk.dll"
+    printf 'PK war' >"$1/vorlan.war"
+}
+
+# When thousands of files were last deleted beside the data, for the wait below.
+note_deletion() {
+    if [[ $size == full ]]; then
+        date +%s >"$build/last-deletion"
+    fi
+}
+
+make_machines() {
+    local stamp="$seed $web_files $web_bytes $conf_lines $callgrind_lines"
+    stamp+=" $({ cat bench/make_data.cpp && sed -n '/^lay()/,/^}/p' bench/machine.sh; } | cksum)"
+    if [[ -f $data/stamp && $(cat "$data/stamp") == "$stamp" ]]; then
+        return
+    fi
+    echo "bench: writing the data into $data"
+    if [[ -d $data ]]; then
+        rm -rf "$data"
+        note_deletion
+    fi
+    mkdir -p "$data"
+    bash bench/machine.sh lay "$data/copy"
+    "$build/make-data" distribution "$(drive copy)/vorlan-dist" "$seed" "$web_files" "$web_bytes"
+    small_conf >"$data/copy/pristine/httpd.conf"
+
+    bash bench/machine.sh lay "$data/rewrite"
+    small_distribution "$(drive rewrite)/vorlan-dist"
+    "$build/make-data" conf "$data/rewrite/pristine/httpd.conf" "$seed" "$conf_lines"
+
+    bash bench/machine.sh lay "$data/callgrind"
+    small_distribution "$(drive callgrind)/vorlan-dist"
+    "$build/make-data" conf "$data/callgrind/pristine/httpd.conf" "$seed" "$callgrind_lines"
+    echo "$stamp" >"$data/stamp"
+}
+
+printf 'y\n\n\n\n\n' >"$build/accept"
+printf 'n\n' >"$build/refuse"
+
+ours() { # MACHINE ANSWERS
+    printf "cd '%s/vorlan-dist' && WINEPREFIX='%s' '%s' < '%s'" \
+        "$(drive "$1")" "$data/$1/prefix" "$exe" "$build/$2"
+}
+
+reference_copy() {
+    local c apache tomcat
+    c=$(drive copy)
+    apache="$c/$apache_rel"
+    tomcat="$c/$tomcat_rel"
+    printf "cd '%s/vorlan-dist' && cp -r htdocs/. '%s/htdocs/' && mkdir -p '%s/pja_2.4/lib'" \
+        "$c" "$apache" "$c"
+    printf " && cp *.jar '%s/pja_2.4/lib/' && cp *.dll '%s/modules/' && cp *.war '%s/webapps/'" \
+        "$c" "$apache" "$tomcat"
+}
+
+reference_rewrite() {
+    local conf
+    conf="$(drive rewrite)/$apache_rel/conf"
+    printf "grep -v -e '^Include' -e '^#configured' '%s/httpd.conf' > '%s/httpd.npm'" "$conf" "$conf"
+    printf " && cp '%s/httpd.npm' '%s/httpd.conf' && sync '%s/httpd.conf'" "$conf" "$conf" "$conf"
+}
+
+reset_command() { printf "bash '%s/bench/machine.sh' reset '%s'" "$top" "$data/$1"; }
+
+# The wall time of one run, in seconds, measured by hyperfine.
+time_once() { # NAME COMMAND PREPARE
+    local csv=$build/one.csv
+    hyperfine --runs 1 --style none --prepare "$3" -n "$1" "$2" --export-csv "$csv" >/dev/null
+    awk -F, 'NR == 2 { print $2 }' "$csv"
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+
+# Both sides in alternation, each after a reset: round r runs ours first
+# when r is odd, the reference first when it is even.
+time_case() { # CASE MACHINE OURS REFERENCE
+    local name=$1 prepare ours_times=$build/$1.ours ref_times=$build/$1.ref
+    prepare=$(reset_command "$2")
+    : >"$ours_times"
+    : >"$ref_times"
+    for ((r = 1; r <= rounds; r++)); do
+        echo "bench: $name, round $r of $rounds" >&2
+        if ((r % 2)); then
+            time_once ours "$3" "$prepare" >>"$ours_times"
+            time_once reference "$4" "$prepare" >>"$ref_times"
+        else
+            time_once reference "$4" "$prepare" >>"$ref_times"
+            time_once ours "$3" "$prepare" >>"$ours_times"
+        fi
+    done
+    echo "$(median <"$ours_times") $(median <"$ref_times")"
+}
+
+# Peak resident memory of the whole run, in KiB, by GNU time.
+peak_kib() { # COMMAND PREPARE
+    local report=$build/time.txt
+    sh -c "$2"
+    /usr/bin/time -v -o "$report" sh -c "$1" >/dev/null
+    awk -F': ' '/Maximum resident set size/ { print $2 }' "$report"
+}
+
+# What the installer left where the reference's cp puts the same files.
+copied_tree_sum() {
+    local c
+    c=$(drive copy)
+    (cd "$c" && find "$apache_rel/htdocs" pja_2.4 "$apache_rel/modules" "$tomcat_rel/webapps" \
+        -type f -print0 | sort -z | xargs -0 cksum | cksum)
+}
+
+conf_sum() { cksum <"$(drive rewrite)/$apache_rel/conf/httpd.conf"; }
+
+# Our httpd.conf is the reference's with our three lines at its end.
+expected_conf_sum() {
+    {
+        cat "$(drive rewrite)/$apache_rel/conf/httpd.conf"
+        printf '\r\n#configured by Vorlan 1.5\r\nInclude "C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf"\r\n'
+    } | cksum
+}
+
+check_same() { # WHAT OURS EXPECTED
+    if [[ $2 != "$3" ]]; then
+        echo "bench: $1: the installer's result differs from the reference's" >&2
+        exit 1
+    fi
+}
+
+row() { # CASE OURS_S REF_S LIMIT PEAK REF_PEAK
+    awk -v name="$1" -v ours="$2" -v ref="$3" -v limit="$4" -v peak="$5" -v refpeak="$6" 'BEGIN {
+        mem_ok = peak <= 16 * 1024
+        if (ref == "") {
+            ok = ours * 1000 < limit && mem_ok
+            printf "| %-8s | %10.2f ms | %12s | %6s | < %.0f ms | %7.1f MB | %9s | %-4s |\n",
+                name, ours * 1000, "-", "-", limit, peak / 1024, "-", ok ? "yes" : "NO"
+        } else {
+            ratio = ours / ref
+            ok = ratio <= limit && mem_ok
+            printf "| %-8s | %10.1f ms | %9.1f ms | %6.3f | <= %.2f | %7.1f MB | %6.1f MB | %-4s |\n",
+                name, ours * 1000, ref * 1000, ratio, limit, peak / 1024, refpeak / 1024, ok ? "yes" : "NO"
+        }
+    }'
+}
+
+# Memory and results come first in each case: a run that goes wrong stops
+# the bench before the timing.
+case_copy() {
+    local ours_cmd ref_cmd peak ref_peak ours_tree
+    ours_cmd=$(ours copy accept)
+    ref_cmd=$(reference_copy)
+    peak=$(peak_kib "$ours_cmd" "$(reset_command copy)")
+    ours_tree=$(copied_tree_sum)
+    ref_peak=$(peak_kib "$ref_cmd" "$(reset_command copy)")
+    check_same copy "$ours_tree" "$(copied_tree_sum)"
+    read -r ours_t ref_t < <(time_case copy copy "$ours_cmd" "$ref_cmd")
+    row copy "$ours_t" "$ref_t" 1.10 "$peak" "$ref_peak"
+}
+
+case_rewrite() {
+    local ours_cmd ref_cmd peak ref_peak ours_conf
+    ours_cmd=$(ours rewrite accept)
+    ref_cmd=$(reference_rewrite)
+    peak=$(peak_kib "$ours_cmd" "$(reset_command rewrite)")
+    ours_conf=$(conf_sum)
+    ref_peak=$(peak_kib "$ref_cmd" "$(reset_command rewrite)")
+    check_same rewrite "$ours_conf" "$(expected_conf_sum)"
+    read -r ours_t ref_t < <(time_case rewrite rewrite "$ours_cmd" "$ref_cmd")
+    row rewrite "$ours_t" "$ref_t" 1.30 "$peak" "$ref_peak"
+}
+
+# From the start of the process to the last byte of its first prompt, read
+# from a pipe by bench/first_prompt.cpp; the prompt is then answered "n".
+case_start() {
+    local peak median
+    peak=$(peak_kib "$(ours copy refuse)" true)
+    median=$(cd "$(drive copy)/vorlan-dist" && WINEPREFIX="$data/copy/prefix" \
+        "$build/first-prompt" "$start_runs" "Do you wish to continue [Y/N]?" n "$exe" |
+        awk '{ print $1 / 1000 }')
+    row start "$median" "" 5 "$peak" ""
+}
+
+# ext4 without a journal (as here) skips, one by one, the inodes deleted in
+# the last minutes (up to 6) when it allocates one; after a deletion of
+# thousands of files that makes creating files several times slower, and
+# the copy case would time that. The full run waits it out.
+wait_for_old_deletions() {
+    local last now
+    last=$(cat "$build/last-deletion" 2>/dev/null || echo 0)
+    now=$(date +%s)
+    if ((now - last < 370)); then
+        echo "bench: waiting $((370 - (now - last))) s: many files were deleted here lately" >&2
+        sleep $((370 - (now - last)))
+    fi
+}
+
+make_machines
+if [[ $size == full ]]; then
+    wait_for_old_deletions
+fi
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+rows=$build/rows.txt
+: >"$rows"
+for name in copy rewrite start; do
+    if [[ -z $only || $only == "$name" ]]; then
+        "case_$name" >>"$rows"
+    fi
+done
+
+echo
+echo "size: $size ($web_files web files of $web_bytes bytes in all; httpd.conf of $conf_lines lines," \
+    "$(stat -c %s "$data/rewrite/pristine/httpd.conf") bytes); $rounds interleaved rounds; seed $seed"
+device=$(findmnt -n -o SOURCE -T "$data")
+echo "machine: $(nproc) cores, $(lscpu | awk -F': *' '/^Model name/ { print $2; exit }')," \
+    "$(free -g | awk '/^Mem:/ { print $2 }') GiB; $(findmnt -n -o FSTYPE -T "$data") on $device" \
+    "($(lsblk -n -d -o SIZE,TYPE "$device" 2>/dev/null | xargs))"
+echo "load average (1, 5, 15 min): $load_before before, $(cut -d' ' -f1-3 /proc/loadavg) after"
+echo
+echo "| case     | ours (median) | reference    | ratio  | target  | peak RSS   | ref. RSS  | met  |"
+echo "|----------|---------------|--------------|--------|---------|------------|-----------|------|"
+cat "$rows"
+echo
+echo "copy: the default run (answers y and four ENTERs) against cp -r and cp of the same files;"
+echo "rewrite: the same run on a small distribution and a big httpd.conf, against grep -v, cp, sync;"
+echo "start: from fork to the last byte of the first prompt on a pipe (bench/first_prompt.cpp)."
+
+if $callgrind; then
+    command -v valgrind >/dev/null || {
+        echo "bench: valgrind is missing (.ci/run installs it)" >&2
+        exit 1
+    }
+    bash bench/machine.sh reset "$data/callgrind"
+    conf_bytes=$(stat -c %s "$data/callgrind/pristine/httpd.conf")
+    out=$build/callgrind.out
+    (cd "$(drive callgrind)/vorlan-dist" && WINEPREFIX="$data/callgrind/prefix" \
+        valgrind --tool=callgrind --callgrind-out-file="$out" \
+        --toggle-collect='vorlan::writers::rewrite_filtered*' "$exe" <"$build/accept" \
+        >/dev/null 2>"$build/callgrind.log")
+    instructions=$(awk '/^(summary|totals):/ { print $2; exit }' "$out")
+    awk -v ir="$instructions" -v bytes="$conf_bytes" -v lines="$callgrind_lines" 'BEGIN {
+        printf "\ncallgrind: the rewrite of a %.1f MB httpd.conf (%d lines) takes %d instructions:" \
+            " %.2f million per MB, %.0f per line\n", bytes / 1e6, lines, ir, ir / (bytes / 1e6) / 1e6, ir / lines
+    }'
+fi
+
+if $keep; then
+    for machine in copy rewrite callgrind; do
+        bash bench/machine.sh clear "$data/$machine"
+    done
+else
+    rm -rf "$data"
+fi
+note_deletion
