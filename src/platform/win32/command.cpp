@@ -5,7 +5,7 @@
 
 namespace vorlan::platform {
 
-int run_command(const std::string& command_line) {
+int run_command(const std::string &command_line) {
     // cmd's copy asks before overwriting unless run from a batch file; with
     // its output sent to NUL the question would be invisible and the run
     // would hang. Both builds overwrite without asking.
