@@ -52,7 +52,8 @@ class TextReader {
 
 class TextWriter {
   public:
-    // Creates the file, or truncates it; false when that is not possible.
+    // Creates the file, or truncates it; a link at its name is replaced, not
+    // followed. False when that is not possible.
     bool create(std::string_view windows_path);
     void write_line(std::string_view text); // the text and a line end
     void write_text(std::string_view text); // the bytes as they are
