@@ -3,9 +3,9 @@
 // but what its destination names. Every line is tried in a scratch machine
 // that is laid out anew after a run changed it; a line naming anything
 // outside the scratch folder is parsed but not run.
-#include "platform/posix/command_line.h"
-#include "platform/posix/interpreter.h"
-#include "platform/posix/path_lookup.h"
+#include "platform/posix/cmd/command_line.h"
+#include "platform/posix/cmd/interpreter.h"
+#include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
 #include "sandbox.h"
 
@@ -90,7 +90,7 @@ fs::path real(const fs::path &path) {
 }
 
 bool inside_sandbox(const std::optional<fs::path> &host) {
-    return !host || host->empty() || is_within(sandbox->root(), real(*host));
+    return !host || is_within(sandbox->root(), real(*host));
 }
 
 bool names_only_sandbox_paths(const ParsedCommand &command) {
@@ -156,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         }
     }
     const auto destination = platform::host_path(command.destination);
-    const fs::path allowed = destination && !destination->empty() ? real(*destination) : fs::path();
+    const fs::path allowed = destination ? real(*destination) : fs::path();
     run_parsed_command(command, discarded, discarded);
     const Snapshot after = take_snapshot();
     if (after == laid_out) {

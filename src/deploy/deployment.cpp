@@ -2,14 +2,14 @@
 
 #include "platform/command.h"
 #include "platform/directory.h"
-#include "settings/format.h"
+#include "text/format.h"
 
 namespace vorlan::deploy {
 namespace {
 
-using settings::format;
+using text::format;
 
-// A failed copy is not ours to report: the interpreter has said why.
+// A failed copy is not ours to report, nor a reason to stop: the interpreter has said why.
 void run(const char *command_format, std::string_view path) {
     platform::run_command(format(command_format, {path}));
 }
@@ -22,11 +22,12 @@ void ensure_directory(std::string_view path) {
     }
 }
 
-void copy_web_files(const settings::InstallSettings &s) {
+app::StageResult copy_web_files(const settings::InstallSettings &s) {
     run("xcopy htdocs\\*.* \"%s\" /s", s.htdocs_dir);
+    return app::StageResult::go_on;
 }
 
-void make_directories_and_copy_jars(const settings::InstallSettings &s) {
+app::StageResult make_directories_and_copy_jars(const settings::InstallSettings &s) {
     // The copy names its sources relative to the start directory.
     const auto start = platform::record_current_directory();
     ensure_directory(s.jk_dir);
@@ -34,11 +35,13 @@ void make_directories_and_copy_jars(const settings::InstallSettings &s) {
     ensure_directory(s.pja_lib);
     platform::change_back(start);
     run("copy *.jar \"%s\"", s.pja_lib);
+    return app::StageResult::go_on;
 }
 
-void copy_modules_and_web_archives(const settings::InstallSettings &s) {
+app::StageResult copy_modules_and_web_archives(const settings::InstallSettings &s) {
     run("copy *.dll \"%s\\modules\"", s.apache_dir);
     run("copy *.war \"%s\\webapps\"", s.tomcat_dir);
+    return app::StageResult::go_on;
 }
 
 } // namespace vorlan::deploy

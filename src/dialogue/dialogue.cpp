@@ -1,7 +1,7 @@
 #include "dialogue/dialogue.h"
 
 #include "platform/console.h"
-#include "settings/format.h"
+#include "text/format.h"
 
 #include <array>
 #include <string_view>
@@ -86,7 +86,7 @@ std::string ask_directory(const DirectoryQuestion &question) {
     write("\n");
     write(question.intro);
     write("\n");
-    write(settings::format(question.prompt_format, {question.default_directory}));
+    write(text::format(question.prompt_format, {question.default_directory}));
     flush();
     std::string answer = read_answer();
     return answer.empty() ? question.default_directory : answer;

@@ -14,7 +14,7 @@ RecordedDirectory record_current_directory() {
 bool change_directory(std::string_view windows_path) {
     const auto path = host_path(windows_path);
     std::error_code error;
-    if (!path || path->empty()) {
+    if (!path) {
         return false;
     }
     std::filesystem::current_path(*path, error);
@@ -30,7 +30,7 @@ bool change_back(const RecordedDirectory &recorded) {
 bool make_directory(std::string_view windows_path) {
     const auto path = host_path(windows_path);
     std::error_code error;
-    return path && !path->empty() && std::filesystem::create_directory(*path, error);
+    return path && std::filesystem::create_directory(*path, error);
 }
 
 } // namespace vorlan::platform

@@ -9,13 +9,11 @@
 namespace vorlan::platform {
 namespace {
 
-constexpr std::size_t io_buffer_size = 1 << 20;
-
 std::optional<std::filesystem::path> file_path(std::string_view windows_path) {
     auto path = host_path(windows_path);
     std::error_code error;
     // A directory opens for reading on POSIX, but never on Windows.
-    if (!path || path->empty() || std::filesystem::is_directory(*path, error)) {
+    if (!path || std::filesystem::is_directory(*path, error)) {
         return std::nullopt;
     }
     return path;
@@ -55,7 +53,7 @@ bool TextReader::open(std::string_view windows_path) {
     // Our buffer is the only one: the stream's own would add a copy.
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     if (!buffer_) {
-        buffer_ = std::make_unique_for_overwrite<char[]>(io_buffer_size);
+        buffer_ = std::make_unique_for_overwrite<char[]>(text_buffer_size);
     }
     begin_ = end_ = 0;
     loaded_ = 0;
@@ -71,7 +69,7 @@ bool TextReader::refill() {
     const std::size_t kept = end_ - begin_;
     std::memmove(buffer_.get(), buffer_.get() + begin_, kept);
     begin_ = 0;
-    const std::size_t wanted = io_buffer_size - kept;
+    const std::size_t wanted = text_buffer_size - kept;
     const std::size_t got = std::fread(buffer_.get() + kept, 1, wanted, file_.get());
     end_ = kept + got;
     forget_cached_bytes(file_.get(), loaded_, got);
@@ -102,7 +100,7 @@ std::optional<Line> TextReader::next() {
         if (const auto *newline = static_cast<const char *>(std::memchr(start, '\n', available))) {
             return take(static_cast<std::size_t>(newline - start), Piece::ends_with_line_end);
         }
-        if (!at_eof_ && available < io_buffer_size) {
+        if (!at_eof_ && available < text_buffer_size) {
             if (!refill() && failed_) {
                 return std::nullopt;
             }
@@ -127,7 +125,7 @@ bool TextWriter::create(std::string_view windows_path) {
     }
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     if (!pending_) {
-        pending_ = std::make_unique_for_overwrite<char[]>(io_buffer_size);
+        pending_ = std::make_unique_for_overwrite<char[]>(text_buffer_size);
     }
     used_ = 0;
     failed_ = false;
@@ -145,9 +143,9 @@ void TextWriter::write_text(std::string_view text) {
     if (!file_) {
         return;
     }
-    if (text.size() > io_buffer_size - used_) {
+    if (text.size() > text_buffer_size - used_) {
         drain();
-        if (text.size() >= io_buffer_size) {
+        if (text.size() >= text_buffer_size) {
             if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
                 failed_ = true;
             }

@@ -15,14 +15,16 @@
 namespace vorlan::platform {
 
 inline constexpr std::string_view line_end = "\r\n";
+// Bytes read, and gathered for writing, at a time.
+inline constexpr std::size_t text_buffer_size = std::size_t{1} << 20;
 
 // A line, or a piece of one too long for the read buffer.
 struct Line {
     std::string_view text; // without its line end; valid until the next read
     bool has_line_end;     // false for a piece that more of the line follows,
                            // and for a last line that ends the file
-    bool begins_line;      // the first piece holds the line's first 64 KiB,
-                           // or the whole line when it is shorter
+    bool begins_line;      // the first piece holds the line's first
+                           // text_buffer_size bytes, or the whole line
 };
 
 class TextReader {

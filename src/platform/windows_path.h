@@ -8,10 +8,10 @@
 
 namespace vorlan::platform {
 
-// The host path that a Windows path names, or nothing when it names a drive
-// this machine does not have. On Windows this is the path itself. On POSIX a
-// drive letter maps through $WINEPREFIX/dosdevices the way Wine maps it, and
-// each existing component is found case-insensitively.
+// The host path that a Windows path names, or nothing when it names no place:
+// the empty path, or a drive this machine does not have. On Windows this is the path itself. On
+// POSIX a drive letter maps through $WINEPREFIX/dosdevices the way Wine maps it, and each existing
+// component is found case-insensitively.
 std::optional<std::filesystem::path> host_path(std::string_view windows_path);
 
 } // namespace vorlan::platform

@@ -1,7 +1,5 @@
 #include "settings/install_settings.h"
 
-#include "settings/format.h"
-
 namespace vorlan::settings {
 
 bool chooses_ajp12(const std::string &tomcat_dir) {
@@ -13,8 +11,7 @@ bool chooses_ajp12(const std::string &tomcat_dir) {
 std::string pja_home_for(const std::string &tomcat_dir) {
     // An empty answer never gets here (it takes the default), but a string
     // without a first character must not be read past.
-    const std::string drive = tomcat_dir.substr(0, 1);
-    return format("%s:\\pja_2.4", {drive});
+    return tomcat_dir.substr(0, 1) + ":\\pja_2.4";
 }
 
 InstallSettings derive_settings(const Answers &answers, bool windows_fonts_dir_exists) {
@@ -26,18 +23,19 @@ InstallSettings derive_settings(const Answers &answers, bool windows_fonts_dir_e
     s.use_ajp12 = chooses_ajp12(s.tomcat_dir);
     s.pja_home = pja_home_for(s.tomcat_dir);
 
-    s.htdocs_dir = format("%s\\htdocs", {s.apache_dir});
+    // An answer is only ever joined to fixed text, never read as a format.
+    s.htdocs_dir = s.apache_dir + "\\htdocs";
     s.httpd_conf = s.apache_dir + "\\conf\\httpd.conf";
-    s.httpd_scratch = format("%s\\conf\\httpd.npm", {s.apache_dir});
+    s.httpd_scratch = s.apache_dir + "\\conf\\httpd.npm";
     s.jk_dir = s.tomcat_dir + "\\conf\\jk";
     s.jk_conf = s.tomcat_dir + "\\conf\\jk\\vorlan_mod_jk.conf";
     s.workers_file = s.jk_dir + "\\vorlan_worker.properties";
     s.pja_lib = s.pja_home + "\\lib";
-    s.startup_bat = format("%s\\bin\\startup.bat", {s.tomcat_dir});
-    s.startup_scratch = format("%s\\bin\\startup.npm", {s.tomcat_dir});
-    s.shutdown_bat = format("%s\\bin\\shutdown.bat", {s.tomcat_dir});
-    s.shutdown_scratch = format("%s\\bin\\shutdown.npm", {s.tomcat_dir});
-    s.reg_script = format("%s\\bin\\tomcat.reg", {s.tomcat_dir});
+    s.startup_bat = s.tomcat_dir + "\\bin\\startup.bat";
+    s.startup_scratch = s.tomcat_dir + "\\bin\\startup.npm";
+    s.shutdown_bat = s.tomcat_dir + "\\bin\\shutdown.bat";
+    s.shutdown_scratch = s.tomcat_dir + "\\bin\\shutdown.npm";
+    s.reg_script = s.tomcat_dir + "\\bin\\tomcat.reg";
     return s;
 }
 

@@ -4,10 +4,6 @@
 
 namespace vorlan::settings {
 
-inline constexpr const char *default_java_home = "C:\\jdk1.3.1_04";
-inline constexpr const char *default_apache_dir = "C:\\Program Files\\Apache Group\\Apache";
-inline constexpr const char *default_tomcat_dir = "C:\\Program Files\\Apache Tomcat 4.0";
-
 inline constexpr const char *windows_fonts_dir = "C:\\WINDOWS\\Fonts";
 inline constexpr const char *winnt_fonts_dir = "C:\\WinNT\\Fonts";
 

@@ -1,13 +1,13 @@
 #include "writers/container_scripts.h"
 
-#include "settings/format.h"
+#include "text/format.h"
 
 #include <array>
 
 namespace vorlan::writers {
 namespace {
 
-using settings::format;
+using text::format;
 
 // Every line we put at the top begins with one of these, so a re-run replaces
 // its own settings instead of piling them up.

@@ -2,12 +2,12 @@
 
 #include "platform/command.h"
 #include "platform/console.h"
-#include "settings/format.h"
+#include "text/format.h"
 
 namespace vorlan::writers {
 namespace {
 
-using settings::format;
+using text::format;
 
 bool begins_with_any(std::string_view line, std::span<const std::string_view> prefixes) {
     for (const auto prefix : prefixes) {
@@ -108,6 +108,10 @@ StageResult write_once(const std::string &path, const std::vector<std::string> &
         print_and_flush(format("***WARNING*** file %s exists.  Continuing. . .", {path}));
         return StageResult::go_on;
     }
+    return write_file(path, lines);
+}
+
+StageResult write_file(const std::string &path, const std::vector<std::string> &lines) {
     platform::TextWriter file;
     if (!file.create(path)) {
         return report_unwritable(path);

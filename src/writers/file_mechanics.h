@@ -2,6 +2,7 @@
 // The two ways a configuration file is written: a filtered rewrite through a
 // scratch file beside it, and a file created once and never overwritten.
 
+#include "app/stage.h"
 #include "platform/text_file.h"
 
 #include <span>
@@ -11,8 +12,7 @@
 
 namespace vorlan::writers {
 
-// Whether the run goes on after a stage; a stage that stops has printed why.
-enum class StageResult { go_on, stop };
+using app::StageResult;
 
 struct RewriteJob {
     std::string target;
@@ -32,7 +32,8 @@ enum class RewriteResult {
 
 // A line beginning with one of the prefixes (byte for byte) is left out, every
 // other line is kept whole, its line end written as CR LF. Prefixes longer
-// than the first piece of a long line (64 KiB) would never match.
+// than the first piece of a long line (platform::text_buffer_size) would
+// never match.
 void copy_filtered(platform::TextReader &from, platform::TextWriter &to,
                    std::span<const std::string_view> prefixes);
 
@@ -45,6 +46,10 @@ StageResult run_rewrite_stage(const RewriteJob &job, const char *not_found_forma
 // Creates the file with its lines unless a file of that name exists, which is
 // left as it is with a warning. A file that cannot be written stops the run.
 StageResult write_once(const std::string &path, const std::vector<std::string> &lines);
+
+// Writes the file with its lines, replacing whatever stood at its name. A
+// file that cannot be written stops the run.
+StageResult write_file(const std::string &path, const std::vector<std::string> &lines);
 
 // Prints "cannot write file" for a file the run needed and could not write.
 StageResult report_unwritable(const std::string &path);

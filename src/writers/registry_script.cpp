@@ -1,11 +1,10 @@
 #include "writers/registry_script.h"
 
-#include "platform/text_file.h"
-#include "settings/format.h"
+#include "text/format.h"
 
 namespace vorlan::writers {
 
-using settings::format;
+using text::format;
 
 std::string double_char(std::string_view text, char doubled) {
     std::string result;
@@ -37,14 +36,7 @@ std::vector<std::string> registry_script_lines(const settings::InstallSettings &
 }
 
 StageResult write_registry_script(const settings::InstallSettings &s) {
-    platform::TextWriter file;
-    if (!file.create(s.reg_script)) {
-        return report_unwritable(s.reg_script);
-    }
-    for (const auto &line : registry_script_lines(s)) {
-        file.write_line(line);
-    }
-    return file.close() ? StageResult::go_on : report_unwritable(s.reg_script);
+    return write_file(s.reg_script, registry_script_lines(s));
 }
 
 } // namespace vorlan::writers

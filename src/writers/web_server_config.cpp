@@ -1,6 +1,6 @@
 #include "writers/web_server_config.h"
 
-#include "settings/format.h"
+#include "text/format.h"
 #include "writers/marker.h"
 
 #include <array>
@@ -8,7 +8,7 @@
 namespace vorlan::writers {
 namespace {
 
-using settings::format;
+using text::format;
 
 // Every Include goes, not only ours: only the one naming our file comes back.
 constexpr std::array<std::string_view, 2> httpd_conf_prefixes = {"Include", "#configured"};

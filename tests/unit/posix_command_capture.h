@@ -1,8 +1,8 @@
 #pragma once
 // Runs a command line as run_command does, with both output streams captured.
 
-#include "platform/posix/command_line.h"
-#include "platform/posix/interpreter.h"
+#include "platform/posix/cmd/command_line.h"
+#include "platform/posix/cmd/interpreter.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "platform/posix/command_line.h"
+#include "platform/posix/cmd/command_line.h"
 #include "posix_command_capture.h"
 
 #include <gtest/gtest.h>

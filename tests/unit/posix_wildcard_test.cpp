@@ -1,6 +1,6 @@
 #include "platform/posix/ascii.h"
+#include "platform/posix/cmd/wildcard.h"
 #include "platform/posix/directory_listing.h"
-#include "platform/posix/wildcard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,13 @@
-#include "settings/format.h"
+#include "dialogue/directory_questions.h"
 #include "settings/install_settings.h"
+#include "text/format.h"
 
 #include <gtest/gtest.h>
 
 namespace vorlan::settings {
 namespace {
+
+using text::format;
 
 TEST(Format, SubstitutesArgumentsAndPercentPairsOnly) {
     EXPECT_EQ(format("%s\\htdocs", {"C:\\100%"}), "C:\\100%\\htdocs");
@@ -44,8 +47,9 @@ TEST(Settings, ToolkitHomeIsOnTheTomcatDrive) {
 }
 
 TEST(Settings, DefaultsDeriveEveryPath) {
-    const auto s =
-        derive_settings({default_java_home, default_apache_dir, default_tomcat_dir}, true);
+    const auto s = derive_settings(
+        {dialogue::default_java_home, dialogue::default_apache_dir, dialogue::default_tomcat_dir},
+        true);
     EXPECT_EQ(s.fonts_dir, "C:\\WINDOWS\\Fonts");
     EXPECT_FALSE(s.use_ajp12);
     EXPECT_EQ(s.pja_home, "C:\\pja_2.4");

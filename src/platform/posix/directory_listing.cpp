@@ -53,18 +53,13 @@ bool is_dot_or_dot_dot(std::string_view name) {
 
 } // namespace
 
-std::optional<DirectoryListing> list_directory(const std::filesystem::path &directory,
-                                               EntryTypes types, int &error) {
-    const std::unique_ptr<DIR, DirectoryCloser> handle(opendir(directory.c_str()));
-    if (!handle) {
-        error = errno;
-        return std::nullopt;
-    }
+DirectoryListing list_directory(const std::filesystem::path &directory, EntryTypes types) {
     DirectoryListing listing;
+    const std::unique_ptr<DIR, DirectoryCloser> handle(opendir(directory.c_str()));
     struct stat own_status {};
-    if (fstat(dirfd(handle.get()), &own_status) != 0) {
-        error = errno;
-        return std::nullopt;
+    if (!handle || fstat(dirfd(handle.get()), &own_status) != 0) {
+        listing.error = errno;
+        return listing;
     }
     listing.device = own_status.st_dev;
     listing.inode = own_status.st_ino;
@@ -78,11 +73,7 @@ std::optional<DirectoryListing> list_directory(const std::filesystem::path &dire
             listing.entries.push_back({entry->d_name, type_of(handle.get(), *entry, types)});
         }
     }
-    if (errno != 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    error = 0;
+    listing.error = errno;
     return listing;
 }
 

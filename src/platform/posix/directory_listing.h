@@ -4,7 +4,6 @@
 #include <sys/types.h>
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -23,15 +22,14 @@ struct DirectoryListing {
     std::vector<DirectoryEntry> entries; // without "." and ".."
     dev_t device = 0;                    // of the directory itself
     ino_t inode = 0;
+    int error = 0; // the errno value when the directory could not be read
 };
 
 enum class EntryTypes { resolve, leave_unknown };
 
 // With EntryTypes::resolve, symbolic links count as what they point to (a
-// dangling one as other). Nothing, and the errno value in `error`, when the
-// directory cannot be read.
-std::optional<DirectoryListing> list_directory(const std::filesystem::path &directory,
-                                               EntryTypes types, int &error);
+// dangling one as other).
+DirectoryListing list_directory(const std::filesystem::path &directory, EntryTypes types);
 
 void sort_ignoring_case(std::vector<DirectoryEntry> &entries);
 

@@ -19,30 +19,6 @@ namespace fs = std::filesystem;
 constexpr int max_link_hops = 40;
 constexpr std::size_t copy_chunk = std::size_t{1} << 30;
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-    int get() const { return fd_; }
-    bool is_open() const { return fd_ >= 0; }
-    // Closing can report a late write error, so it is not left to the destructor.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-  private:
-    int fd_;
-};
-
 // Removes a temporary file unless it has become the target.
 class TemporaryFile {
   public:
@@ -363,23 +339,13 @@ std::string FileAt::whole_path() const {
 }
 
 DirectoryHandle::DirectoryHandle(const std::string &path)
-    : fd_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)), path_(path) {
-    if (fd_ < 0) {
-        fd_ = AT_FDCWD;
-    }
-}
-
-DirectoryHandle::~DirectoryHandle() {
-    if (fd_ != AT_FDCWD) {
-        ::close(fd_);
-    }
-}
+    : fd_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)), path_(path) {}
 
 FileAt DirectoryHandle::file(std::string_view name) const {
-    if (fd_ == AT_FDCWD) {
+    if (!fd_.is_open()) {
         return {AT_FDCWD, {}, joined_path(path_, name)};
     }
-    return {fd_, path_, std::string(name)};
+    return {fd_.get(), path_, std::string(name)};
 }
 
 std::string joined_path(std::string_view directory, std::string_view name) {

@@ -2,6 +2,8 @@
 // Copying one file, byte for byte, the way the copy commands need it: a new
 // file is simply written, an existing one is replaced atomically and durably.
 
+#include "platform/posix/file_descriptor.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -48,20 +50,18 @@ struct FileAt {
 
 CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent);
 
-// An open directory to name files in, or AT_FDCWD when it cannot be opened.
+// An open directory to name files in; the whole path serves when it cannot
+// be opened.
 class DirectoryHandle {
   public:
     explicit DirectoryHandle(const std::string &path);
-    DirectoryHandle(const DirectoryHandle &) = delete;
-    DirectoryHandle &operator=(const DirectoryHandle &) = delete;
-    ~DirectoryHandle();
 
     // `name` in this directory, by its whole path when the directory could
     // not be opened, so that the copy reports what the path would.
     FileAt file(std::string_view name) const;
 
   private:
-    int fd_;
+    FileDescriptor fd_;
     std::string path_;
 };
 

@@ -1,7 +1,9 @@
 #include "platform/windows_path.h"
 
+#include "platform/posix/windows_path.h"
+
 #include "platform/posix/ascii.h"
-#include "platform/posix/path_lookup.h"
+#include "platform/posix/directory_listing.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -16,6 +18,9 @@ namespace posix {
 namespace {
 
 namespace fs = std::filesystem;
+
+// $WINEPREFIX, or ~/.wine as Wine defaults; nothing when no home is known.
+std::optional<fs::path> wine_prefix();
 
 bool is_ascii_letter(char c) {
     return ascii_lower(c) >= 'a' && ascii_lower(c) <= 'z';
@@ -176,6 +181,8 @@ ParsedWindowsPath parse_windows_path(std::string_view windows_path) {
     return parsed;
 }
 
+namespace {
+
 std::optional<fs::path> wine_prefix() {
     const char *prefix = std::getenv("WINEPREFIX");
     if (prefix != nullptr && *prefix != '\0') {
@@ -192,26 +199,21 @@ std::optional<fs::path> wine_prefix() {
     return std::nullopt;
 }
 
-bool is_within(const fs::path &ancestor, const fs::path &path) {
-    const auto mismatch = std::mismatch(ancestor.begin(), ancestor.end(), path.begin(), path.end());
-    return mismatch.first == ancestor.end();
-}
-
+// The spelling under which `name` exists in `directory` when it is not there
+// exactly as given.
 std::optional<std::string> entry_name_ignoring_case(const fs::path &directory,
                                                     std::string_view name) {
-    std::optional<std::string> found;
-    std::error_code error;
-    fs::directory_iterator entries(directory, error);
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const fs::path filename = entries->path().filename();
-        const std::string &entry = filename.native();
-        if (ascii_iequal(entry, name) && (!found || entry < *found)) {
-            found = entry;
-        }
+    CaseInsensitiveNames names;
+    for (const DirectoryEntry &entry :
+         list_directory(directory, EntryTypes::leave_unknown).entries) {
+        names.add(entry.name);
     }
-    return found;
+    const std::string *found = names.find(name);
+    return found ? std::optional<std::string>(*found) : std::nullopt;
 }
 
+// Follows `components` from `start`, each found case-insensitively until one
+// is missing; that one and all after it keep the spelling given.
 fs::path follow_components(fs::path start, const std::vector<std::string> &components) {
     bool still_existing = true;
     for (const std::string &component : components) {
@@ -226,6 +228,13 @@ fs::path follow_components(fs::path start, const std::vector<std::string> &compo
     return start;
 }
 
+} // namespace
+
+bool is_within(const fs::path &ancestor, const fs::path &path) {
+    const auto mismatch = std::mismatch(ancestor.begin(), ancestor.end(), path.begin(), path.end());
+    return mismatch.first == ancestor.end();
+}
+
 } // namespace posix
 
 std::optional<std::filesystem::path> host_path(std::string_view windows_path) {
@@ -234,9 +243,6 @@ std::optional<std::filesystem::path> host_path(std::string_view windows_path) {
         return std::nullopt;
     }
     const posix::ParsedWindowsPath parsed = posix::parse_windows_path(windows_path);
-    if (parsed.anchor == posix::PathAnchor::nothing) {
-        return std::filesystem::path();
-    }
     auto start = posix::start_of(parsed);
     if (!start) {
         return std::nullopt;

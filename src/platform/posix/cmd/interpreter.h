@@ -2,8 +2,10 @@
 // The in-process stand-in for cmd: it carries out the copy and xcopy command
 // lines the installer issues, and nothing else, without starting any process.
 
-#include "platform/posix/command_line.h"
-#include "platform/posix/command_output.h"
+#include "platform/posix/cmd/command_line.h"
+#include "platform/posix/cmd/command_output.h"
+#include "platform/posix/directory_listing.h"
+#include "platform/posix/file_copy.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +21,10 @@ int run_parsed_command(const ParsedCommand &command, std::FILE *out, std::FILE *
 
 int run_copy(const ParsedCommand &command, const CommandOutput &output);
 int run_xcopy(const ParsedCommand &command, const CommandOutput &output);
+
+// Ends a copy command: its complaint, if any, then the line that counts the
+// files; the exit status follows from the complaint.
+int finish(const CommandOutput &output, std::string_view complaint, std::string_view count_line);
 
 struct TypedPath {
     std::string_view directory; // as typed, with its trailing separator if any
@@ -36,5 +42,8 @@ std::string shown_prefix_of_directory(std::string_view typed);
 std::optional<std::filesystem::path> host_directory(std::string_view typed_directory);
 
 bool is_existing_directory(const std::filesystem::path &path);
+
+// Adds the names a destination directory holds, for the lookups of a copy.
+CopyFailure read_names(const std::filesystem::path &directory, CaseInsensitiveNames &names);
 
 } // namespace vorlan::platform::posix

@@ -1,4 +1,4 @@
-#include "platform/posix/wildcard.h"
+#include "platform/posix/cmd/wildcard.h"
 
 #include "platform/posix/ascii.h"
 

@@ -1,8 +1,8 @@
+#include "platform/posix/cmd/interpreter.h"
+#include "platform/posix/cmd/wildcard.h"
 #include "platform/posix/directory_listing.h"
 #include "platform/posix/file_copy.h"
-#include "platform/posix/interpreter.h"
-#include "platform/posix/path_lookup.h"
-#include "platform/posix/wildcard.h"
+#include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
 
 #include <system_error>
@@ -49,13 +49,12 @@ bool ends_with_separator(std::string_view typed) {
 }
 
 void add_matching_files(const fs::path &directory, std::string_view pattern, Sources &sources) {
-    int error = 0;
-    auto listing = list_directory(directory, EntryTypes::resolve, error);
-    if (!listing) {
+    DirectoryListing listing = list_directory(directory, EntryTypes::resolve);
+    if (listing.error != 0) {
         return;
     }
-    sort_ignoring_case(listing->entries);
-    for (DirectoryEntry &entry : listing->entries) {
+    sort_ignoring_case(listing.entries);
+    for (DirectoryEntry &entry : listing.entries) {
         if (entry.type == EntryType::regular_file && wildcard_matches(pattern, entry.name)) {
             sources.files.push_back({directory / entry.name, std::move(entry.name)});
         }
@@ -75,7 +74,7 @@ Sources find_sources(std::string_view typed) {
         return sources;
     }
     const auto host = host_path(typed);
-    if (!host || host->empty()) {
+    if (!host) {
         return sources;
     }
     if (is_existing_directory(*host)) {
@@ -92,18 +91,14 @@ Sources find_sources(std::string_view typed) {
 std::string_view find_destination(std::string_view typed, std::size_t source_count,
                                   Destination &destination) {
     const auto host = host_path(typed);
-    if (!host || host->empty()) {
+    if (!host) {
         return complaint_for(CopyFailure::path_not_found);
     }
     destination.path = *host;
     if (is_existing_directory(*host)) {
-        int error = 0;
-        const auto listing = list_directory(*host, EntryTypes::leave_unknown, error);
-        if (!listing) {
-            return complaint_for(failure_from_errno(error));
-        }
-        for (const DirectoryEntry &entry : listing->entries) {
-            destination.names.add(entry.name);
+        if (const CopyFailure failure = read_names(*host, destination.names);
+            failure != CopyFailure::none) {
+            return complaint_for(failure);
         }
         destination.is_directory = true;
         return {};
@@ -129,14 +124,6 @@ CopyFailure copy_into(Destination &destination, const SourceFile &file) {
     return failure;
 }
 
-int finish(const CommandOutput &output, std::string_view complaint, int copied) {
-    if (!complaint.empty()) {
-        output.complain(complaint);
-    }
-    output.say(copied_line(copied));
-    return complaint.empty() ? 0 : 1;
-}
-
 bool names_are_well_formed(const ParsedCommand &command) {
     return !has_wildcard(split_last_component(command.source).directory) &&
            !has_wildcard(command.destination);
@@ -146,30 +133,30 @@ bool names_are_well_formed(const ParsedCommand &command) {
 
 int run_copy(const ParsedCommand &command, const CommandOutput &output) {
     if (!names_are_well_formed(command)) {
-        return finish(output, bad_name, 0);
+        return finish(output, bad_name, copied_line(0));
     }
     const Sources sources = find_sources(command.source);
     if (sources.files.empty()) {
-        return finish(output, complaint_for(CopyFailure::file_not_found), 0);
+        return finish(output, complaint_for(CopyFailure::file_not_found), copied_line(0));
     }
     Destination destination;
     const std::string_view unreachable =
         find_destination(command.destination, sources.files.size(), destination);
     if (!unreachable.empty()) {
-        return finish(output, unreachable, 0);
+        return finish(output, unreachable, copied_line(0));
     }
     int copied = 0;
     for (const SourceFile &file : sources.files) {
         const CopyFailure failure = copy_into(destination, file);
         if (failure != CopyFailure::none) {
-            return finish(output, complaint_for(failure), copied);
+            return finish(output, complaint_for(failure), copied_line(copied));
         }
         if (sources.show_names) {
             output.say(sources.shown_prefix + file.name);
         }
         ++copied;
     }
-    return finish(output, {}, copied);
+    return finish(output, {}, copied_line(copied));
 }
 
 } // namespace vorlan::platform::posix

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-namespace vorlan::settings {
+namespace vorlan::text {
 
 std::string format(std::string_view pattern, std::initializer_list<std::string_view> arguments);
 
-} // namespace vorlan::settings
+} // namespace vorlan::text

@@ -1,4 +1,4 @@
-#include "platform/posix/command_line.h"
+#include "platform/posix/cmd/command_line.h"
 
 #include "platform/posix/ascii.h"
 

@@ -1,8 +1,8 @@
+#include "platform/posix/cmd/interpreter.h"
+#include "platform/posix/cmd/wildcard.h"
 #include "platform/posix/directory_listing.h"
 #include "platform/posix/file_copy.h"
-#include "platform/posix/interpreter.h"
-#include "platform/posix/path_lookup.h"
-#include "platform/posix/wildcard.h"
+#include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
 
 #include <sys/stat.h>
@@ -46,7 +46,7 @@ std::optional<TreeSource> find_tree_source(std::string_view typed) {
     const TypedPath split = split_last_component(typed);
     if (!has_wildcard(split.last)) {
         const auto host = host_path(typed);
-        if (host && !host->empty() && is_existing_directory(*host)) {
+        if (host && is_existing_directory(*host)) {
             return TreeSource{*host, "*", shown_prefix_of_directory(typed)};
         }
     }
@@ -71,16 +71,9 @@ bool is_cyclic(const fs::path &source_root, const fs::path &destination) {
 }
 
 CopyFailure read_existing_names(DestinationDirectory &directory) {
-    int error = 0;
-    const auto listing = list_directory(directory.path, EntryTypes::leave_unknown, error);
-    if (!listing) {
-        return failure_from_errno(error);
-    }
-    for (const DirectoryEntry &entry : listing->entries) {
-        directory.names.add(entry.name);
-    }
-    directory.ready = true;
-    return CopyFailure::none;
+    const CopyFailure failure = read_names(directory.path, directory.names);
+    directory.ready = failure == CopyFailure::none;
+    return failure;
 }
 
 class TreeCopy {
@@ -90,19 +83,18 @@ class TreeCopy {
 
     // False after a failure, which has been reported.
     bool copy_directory(const fs::path &from, DestinationDirectory &to, const std::string &shown) {
-        int error = 0;
-        auto listing = list_directory(from, EntryTypes::resolve, error);
-        if (!listing) {
-            return fail(failure_from_errno(error));
+        DirectoryListing listing = list_directory(from, EntryTypes::resolve);
+        if (listing.error != 0) {
+            return fail(failure_from_errno(listing.error));
         }
-        const std::pair identity{listing->device, listing->inode};
+        const std::pair identity{listing.device, listing.inode};
         if (std::find(open_.begin(), open_.end(), identity) != open_.end()) {
             return true; // a link back up the tree; going in would never end
         }
         open_.push_back(identity);
-        sort_ignoring_case(listing->entries);
-        const bool done = copy_files(from, listing->entries, to, shown) &&
-                          copy_subdirectories(from, listing->entries, to, shown);
+        sort_ignoring_case(listing.entries);
+        const bool done = copy_files(from, listing.entries, to, shown) &&
+                          copy_subdirectories(from, listing.entries, to, shown);
         open_.pop_back();
         return done;
     }
@@ -217,28 +209,20 @@ class TreeCopy {
     int copied_ = 0;
 };
 
-int finish(const CommandOutput &output, std::string_view complaint, int copied) {
-    if (!complaint.empty()) {
-        output.complain(complaint);
-    }
-    output.say(copied_line(copied));
-    return complaint.empty() ? 0 : 1;
-}
-
 } // namespace
 
 int run_xcopy(const ParsedCommand &command, const CommandOutput &output) {
     const std::string not_found = "File not found - " + pattern_named_in(command.source);
     const auto source = find_tree_source(command.source);
     if (!source) {
-        return finish(output, not_found, 0);
+        return finish(output, not_found, copied_line(0));
     }
     const auto destination = host_path(command.destination);
-    if (!destination || destination->empty()) {
-        return finish(output, complaint_for(CopyFailure::path_not_found), 0);
+    if (!destination) {
+        return finish(output, complaint_for(CopyFailure::path_not_found), copied_line(0));
     }
     if (is_cyclic(source->root, *destination)) {
-        return finish(output, cyclic_copy, 0);
+        return finish(output, cyclic_copy, copied_line(0));
     }
     DestinationDirectory root;
     root.path = *destination;

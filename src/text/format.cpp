@@ -1,6 +1,6 @@
-#include "settings/format.h"
+#include "text/format.h"
 
-namespace vorlan::settings {
+namespace vorlan::text {
 
 std::string format(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
     std::string result;
@@ -23,4 +23,4 @@ std::string format(std::string_view pattern, std::initializer_list<std::string_v
     return result;
 }
 
-} // namespace vorlan::settings
+} // namespace vorlan::text

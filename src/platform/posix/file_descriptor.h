@@ -1,0 +1,34 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace vorlan::platform::posix {
+
+// An open file descriptor, closed when it goes out of scope.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+    int get() const { return fd_; }
+    bool is_open() const { return fd_ >= 0; }
+    // Closing can report a late write error, so it is not left to the destructor.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+  private:
+    int fd_;
+};
+
+} // namespace vorlan::platform::posix
