@@ -119,11 +119,24 @@ std::optional<Line> TextReader::next() {
 }
 
 bool TextWriter::create(std::string_view windows_path) {
-    file_.reset(create_for_writing(windows_path));
+    draft_.reset();
+    own_file_.reset(create_for_writing(windows_path));
+    return begin(own_file_.get());
+}
+
+bool TextWriter::create_draft(std::string_view windows_path) {
+    own_file_.reset();
+    draft_ = std::make_unique<DraftFile>();
+    const auto path = file_path(windows_path);
+    return begin(path && draft_->open(*path) ? draft_->stream() : nullptr);
+}
+
+bool TextWriter::begin(std::FILE *stream) {
+    file_ = stream;
     if (!file_) {
         return false;
     }
-    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    std::setvbuf(file_, nullptr, _IONBF, 0);
     if (!pending_) {
         pending_ = std::make_unique_for_overwrite<char[]>(text_buffer_size);
     }
@@ -133,7 +146,7 @@ bool TextWriter::create(std::string_view windows_path) {
 }
 
 void TextWriter::drain() {
-    if (used_ > 0 && std::fwrite(pending_.get(), 1, used_, file_.get()) != used_) {
+    if (used_ > 0 && std::fwrite(pending_.get(), 1, used_, file_) != used_) {
         failed_ = true;
     }
     used_ = 0;
@@ -146,7 +159,7 @@ void TextWriter::write_text(std::string_view text) {
     if (text.size() > text_buffer_size - used_) {
         drain();
         if (text.size() >= text_buffer_size) {
-            if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
+            if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
                 failed_ = true;
             }
             return;
@@ -162,12 +175,25 @@ void TextWriter::write_line(std::string_view text) {
 }
 
 bool TextWriter::close() {
-    if (!file_) {
+    if (!file_ || !own_file_) {
         return false;
     }
     drain();
-    const bool closed = std::fclose(file_.release()) == 0;
+    file_ = nullptr;
+    const bool closed = std::fclose(own_file_.release()) == 0;
     return closed && !failed_;
+}
+
+Publication TextWriter::publish(PublishMode mode) {
+    if (!file_ || !draft_) {
+        return Publication::failed;
+    }
+    drain();
+    file_ = nullptr;
+    // A draft with a write error is dropped, never published.
+    const Publication publication = failed_ ? Publication::failed : draft_->publish(mode);
+    draft_.reset();
+    return publication;
 }
 
 } // namespace vorlan::platform

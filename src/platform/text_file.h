@@ -5,6 +5,8 @@
 // NUL, Ctrl-Z) is data. Lines of any length pass through in bounded memory: a
 // line longer than the read buffer comes in pieces.
 
+#include "platform/publish.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -57,15 +59,22 @@ class TextWriter {
     // Creates the file, or truncates it; a link at its name is replaced, not
     // followed. False when that is not possible.
     bool create(std::string_view windows_path);
+    // Writes a draft that appears at the name only when published, whole.
+    bool create_draft(std::string_view windows_path);
     void write_line(std::string_view text); // the text and a line end
     void write_text(std::string_view text); // the bytes as they are
     // False when anything could not be written.
     bool close();
+    // For a draft: failed as well when anything could not be written.
+    Publication publish(PublishMode mode);
 
   private:
+    bool begin(std::FILE *stream);
     void drain();
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file_{nullptr, &std::fclose};
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> own_file_{nullptr, &std::fclose};
+    std::unique_ptr<DraftFile> draft_;
+    std::FILE *file_ = nullptr;       // one of the two
     std::unique_ptr<char[]> pending_; // gathered here so that a line costs no library call
     std::size_t used_ = 0;
     bool failed_ = false;

@@ -2,6 +2,7 @@
 
 #include "platform/command.h"
 #include "platform/console.h"
+#include "platform/publish.h"
 #include "text/format.h"
 
 namespace vorlan::writers {
@@ -37,6 +38,29 @@ void print_and_flush(const std::string &message) {
     platform::flush();
 }
 
+StageResult warn_exists(const std::string &path) {
+    print_and_flush(format("***WARNING*** file %s exists.  Continuing. . .", {path}));
+    return StageResult::go_on;
+}
+
+StageResult publish_file(const std::string &path, const std::vector<std::string> &lines,
+                         platform::PublishMode mode) {
+    platform::TextWriter file;
+    if (!file.create_draft(path)) {
+        return report_unwritable(path);
+    }
+    write_lines(file, lines);
+    switch (file.publish(mode)) {
+    case platform::Publication::published:
+        return StageResult::go_on;
+    case platform::Publication::name_taken: // another run was quicker
+        return warn_exists(path);
+    case platform::Publication::failed:
+        break;
+    }
+    return report_unwritable(path);
+}
+
 } // namespace
 
 void copy_filtered(platform::TextReader &from, platform::TextWriter &to,
@@ -57,6 +81,9 @@ void copy_filtered(platform::TextReader &from, platform::TextWriter &to,
 }
 
 RewriteResult rewrite_filtered(const RewriteJob &job) {
+    // Held until the copy over the target has ended: a second run rewriting
+    // the same file would refill the scratch file while it is being copied.
+    const platform::RewriteLock lock(job.scratch);
     // The scratch file comes first, before the target is looked at.
     platform::TextWriter scratch;
     const bool scratch_created = scratch.create(job.scratch);
@@ -104,20 +131,15 @@ StageResult run_rewrite_stage(const RewriteJob &job, const char *not_found_forma
 }
 
 StageResult write_once(const std::string &path, const std::vector<std::string> &lines) {
+    // Looked at first, so that an existing file costs nothing.
     if (opens_for_reading(path)) {
-        print_and_flush(format("***WARNING*** file %s exists.  Continuing. . .", {path}));
-        return StageResult::go_on;
+        return warn_exists(path);
     }
-    return write_file(path, lines);
+    return publish_file(path, lines, platform::PublishMode::create_new);
 }
 
 StageResult write_file(const std::string &path, const std::vector<std::string> &lines) {
-    platform::TextWriter file;
-    if (!file.create(path)) {
-        return report_unwritable(path);
-    }
-    write_lines(file, lines);
-    return file.close() ? StageResult::go_on : report_unwritable(path);
+    return publish_file(path, lines, platform::PublishMode::replace);
 }
 
 StageResult report_unwritable(const std::string &path) {

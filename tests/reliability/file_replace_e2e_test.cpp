@@ -1,6 +1,7 @@
 // How the installer replaces httpd.conf, startup.bat and shutdown.bat on a
 // POSIX machine: through symbolic links, keeping permission bits, leaving a
-// read-only file whole, and syncing the new bytes before they take its name.
+// read-only file whole; and how every file it writes is synced before it
+// takes its name.
 #include "replace_support.h"
 
 #include <gtest/gtest.h>
@@ -188,27 +189,71 @@ bool acts_on(const Call &call, const std::string &name, long fd) {
     return call.name == name && call.arguments == std::to_string(fd);
 }
 
-// For the rename onto `target`: the temporary file it moved was synced and
-// not closed before, and the directory was opened and synced after.
-void expect_synced_replace(const std::vector<Call> &calls, const fs::path &target) {
+using Calls = std::vector<Call>::const_iterator;
+
+// The call that gave `target` its bytes: a rename onto it, or a link of an
+// unnamed file to it; and the descriptor those bytes were written through.
+struct Publication {
+    Calls call;
+    long fd = -1;
+};
+
+long fd_of_proc_link(const std::string &arguments) {
+    static const std::regex proc(R"("/proc/self/fd/(\d+)\")");
+    std::smatch match;
+    return std::regex_search(arguments, match, proc) ? std::stol(match[1]) : -1;
+}
+
+// Where a temporary was linked to `name` from an unnamed file, that file's
+// descriptor; else that of the last open of `name` before `end`.
+long fd_named(const std::vector<Call> &calls, Calls end, const std::string &quoted_name) {
+    for (auto call = std::make_reverse_iterator(end); call != calls.rend(); ++call) {
+        if (call->name == "linkat" &&
+            call->arguments.find(", " + quoted_name) != std::string::npos) {
+            return fd_of_proc_link(call->arguments);
+        }
+        if (names(*call, "openat", quoted_name)) {
+            return call->result;
+        }
+    }
+    return -1;
+}
+
+Publication find_publication(const std::vector<Call> &calls, const std::string &quoted_target) {
+    for (auto call = calls.begin(); call != calls.end(); ++call) {
+        if (call->name == "rename" && call->arguments.ends_with(", " + quoted_target)) {
+            const std::string temporary =
+                call->arguments.substr(0, call->arguments.find("\", ") + 1);
+            return {call, fd_named(calls, call, temporary)};
+        }
+        if (call->name == "linkat" &&
+            call->arguments.find(", " + quoted_target + ",") != std::string::npos) {
+            return {call, fd_of_proc_link(call->arguments)};
+        }
+    }
+    return {calls.end()};
+}
+
+// The file published at `target` was synced and not closed before it took
+// the name, and the directory was opened and synced after.
+void expect_synced_publication(const std::vector<Call> &calls, const fs::path &target) {
     const std::string quoted_target = "\"" + target.string() + "\"";
-    const auto rename = std::find_if(calls.begin(), calls.end(), [&](const Call &call) {
-        return call.name == "rename" && call.arguments.ends_with(", " + quoted_target);
-    });
-    ASSERT_NE(rename, calls.end()) << "no rename onto " << target;
-    const std::string temporary = rename->arguments.substr(0, rename->arguments.find("\", ") + 1);
+    const Publication publication = find_publication(calls, quoted_target);
+    ASSERT_NE(publication.call, calls.end()) << "nothing was published at " << target;
+    ASSERT_GE(publication.fd, 0) << "the file published was not opened";
     const auto opened = std::find_if(
-        calls.begin(), rename, [&](const Call &call) { return names(call, "openat", temporary); });
-    ASSERT_NE(opened, rename) << "the temporary file was not opened: " << temporary;
-    const auto first_use = std::find_if(opened + 1, rename, [&](const Call &call) {
-        return acts_on(call, "fsync", opened->result) || acts_on(call, "close", opened->result);
+        std::make_reverse_iterator(publication.call), calls.rend(),
+        [&](const Call &call) { return call.name == "openat" && call.result == publication.fd; });
+    ASSERT_NE(opened, calls.rend()) << "the file published was not opened";
+    const auto first_use = std::find_if(opened.base(), publication.call, [&](const Call &call) {
+        return acts_on(call, "fsync", publication.fd) || acts_on(call, "close", publication.fd);
     });
-    ASSERT_NE(first_use, rename) << "the new bytes were not synced before the rename";
+    ASSERT_NE(first_use, publication.call) << "the new bytes were not synced before the name";
     EXPECT_EQ(first_use->name, "fsync") << "closed before it was synced";
     EXPECT_EQ(first_use->result, 0);
 
     const std::string quoted_dir = "\"" + target.parent_path().string() + "\"";
-    const auto dir_opened = std::find_if(rename + 1, calls.end(), [&](const Call &call) {
+    const auto dir_opened = std::find_if(publication.call + 1, calls.end(), [&](const Call &call) {
         return names(call, "openat", quoted_dir) &&
                call.arguments.find("O_DIRECTORY") != std::string::npos;
     });
@@ -222,7 +267,7 @@ void expect_synced_replace(const std::vector<Call> &calls, const fs::path &targe
     EXPECT_EQ(dir_synced->result, 0);
 }
 
-TEST_F(FileReplace, SyncsTheNewBytesBeforeTheRenameAndTheDirectoryAfter) {
+TEST_F(FileReplace, SyncsEveryFileItWritesBeforeItTakesItsNameAndTheDirectoryAfter) {
     const auto strace = program_on_path("strace");
     if (!strace) {
         GTEST_SKIP() << "strace is not installed (.ci/run installs it)";
@@ -231,16 +276,19 @@ TEST_F(FileReplace, SyncsTheNewBytesBeforeTheRenameAndTheDirectoryAfter) {
     const auto run =
         run_wrapped(machine, accept_defaults,
                     {strace->string(), "-f", "-qq", "-s", "4096", "-o", trace.string(), "-e",
-                     "trace=openat,fsync,fdatasync,close,rename,renameat,renameat2"});
+                     "trace=openat,fsync,fdatasync,close,rename,renameat,renameat2,link,linkat"});
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
     const auto calls = read_trace(trace);
     // The program names paths through the drive's link, as WINEPREFIX has it.
     const fs::path drive = machine.prefix / "dosdevices/c:";
     for (const char *file : {"Program Files/Apache Group/Apache/conf/httpd.conf",
                              "Program Files/Apache Tomcat 4.0/bin/startup.bat",
-                             "Program Files/Apache Tomcat 4.0/bin/shutdown.bat"}) {
+                             "Program Files/Apache Tomcat 4.0/bin/shutdown.bat",
+                             "Program Files/Apache Tomcat 4.0/bin/tomcat.reg",
+                             "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_mod_jk.conf",
+                             "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_worker.properties"}) {
         SCOPED_TRACE(file);
-        expect_synced_replace(calls, drive / file);
+        expect_synced_publication(calls, drive / file);
     }
 }
 

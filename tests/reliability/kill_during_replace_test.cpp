@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -83,10 +87,11 @@ std::string large_startup_bat() {
 
 struct ReplacedFile {
     fs::path path;
+    fs::path scratch;
     std::string old_content;
     std::string new_content;
     int found_new = 0;
-    int killed_while_replacing = 0; // its temporary copy was left behind
+    int killed_while_replacing = 0; // the scratch file was full, the file still old
 
     // Whole old or whole new; puts the old bytes back for the next run.
     void check_and_reset(const std::string &when) {
@@ -97,13 +102,39 @@ struct ReplacedFile {
         } else {
             EXPECT_TRUE(now == old_content)
                 << path.filename() << " " << when << ": " << difference(now, old_content);
+            if (fs::exists(scratch) && e2e::read_file(scratch) == new_content) {
+                ++killed_while_replacing;
+            }
         }
-        for (const auto &leftover : replace_leftovers(path.parent_path())) {
-            ++killed_while_replacing;
-            fs::remove(leftover);
+        fs::remove(scratch);
+    }
+};
+
+// A file the installer writes itself: absent or whole after any kill.
+struct CreatedFile {
+    fs::path path;
+    std::string content; // as a whole run writes it
+    int found_whole = 0;
+
+    void check_and_remove(const std::string &when) {
+        if (fs::exists(path)) {
+            EXPECT_EQ(e2e::read_file(path), content) << path.filename() << " " << when;
+            ++found_whole;
+            fs::remove(path);
         }
     }
 };
+
+std::vector<fs::path> leftovers_below(const fs::path &dir) {
+    std::vector<fs::path> found;
+    for (const auto &entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.is_directory() && !entry.is_symlink()) {
+            const auto here = replace_leftovers(entry.path());
+            found.insert(found.end(), here.begin(), here.end());
+        }
+    }
+    return found;
+}
 
 unsigned chosen_seed() {
     if (const char *seed = std::getenv("VORLAN_CRASH_SEED")) {
@@ -120,6 +151,13 @@ class KillDuringReplace : public ::testing::Test {
         httpd.path = machine.c(e2e::apache_dir) / "conf/httpd.conf";
         startup.path = machine.c(e2e::tomcat_dir) / "bin/startup.bat";
         shutdown.path = machine.c(e2e::tomcat_dir) / "bin/shutdown.bat";
+        httpd.scratch = machine.c(e2e::apache_dir) / "conf/httpd.npm";
+        startup.scratch = machine.c(e2e::tomcat_dir) / "bin/startup.npm";
+        shutdown.scratch = machine.c(e2e::tomcat_dir) / "bin/shutdown.npm";
+        for (const char *name :
+             {"conf/jk/vorlan_mod_jk.conf", "conf/jk/vorlan_worker.properties", "bin/tomcat.reg"}) {
+            created.push_back({machine.c(e2e::tomcat_dir) / name, {}});
+        }
         httpd.old_content = large_httpd_conf();
         startup.old_content = large_startup_bat();
         shutdown.old_content = e2e::read_file(shutdown.path);
@@ -134,6 +172,7 @@ class KillDuringReplace : public ::testing::Test {
     ReplacedFile httpd;
     ReplacedFile startup;
     ReplacedFile shutdown;
+    std::vector<CreatedFile> created;
 };
 
 TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
@@ -151,6 +190,10 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
                 << file->path.filename() << ": " << difference(now, file->new_content);
             file->check_and_reset("after a whole run");
             file->found_new = 0;
+        }
+        for (CreatedFile &file : created) {
+            file.content = e2e::read_file(file.path);
+            fs::remove(file.path);
         }
     }
 
@@ -176,6 +219,9 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
         for (ReplacedFile *file : {&httpd, &startup, &shutdown}) {
             file->check_and_reset(when);
         }
+        for (CreatedFile &file : created) {
+            file.check_and_remove(when);
+        }
         // The files are replaced one after the other, httpd.conf first.
         if (startup.found_new > startup_new_before) {
             EXPECT_TRUE(httpd_was_new) << when;
@@ -192,7 +238,8 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
               << " times, killed inside its replace " << httpd.killed_while_replacing
               << " times; startup.bat new " << startup.found_new
               << " times, killed inside its replace " << startup.killed_while_replacing
-              << " times\n";
+              << " times; tomcat.reg whole " << created.back().found_whole << " times; "
+              << leftovers_below(machine.drive_c).size() << " temporaries left\n";
     EXPECT_GE(kills, required_kills);
     // Otherwise the kills missed the moments that matter.
     EXPECT_GT(httpd.killed_while_replacing, 0);
@@ -200,9 +247,25 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     EXPECT_GT(httpd.found_new, 0);
     EXPECT_LT(httpd.found_new, kills + completed);
 
-    // Whatever a killed run left behind, the next one completes.
+    // Whatever a killed run left behind, the next one completes and clears;
+    // a temporary a live run holds, and what is not ours, stay.
+    const fs::path stale = httpd.path.parent_path() / ".vorlan-copy-Dead01";
+    const fs::path live = machine.c(e2e::apache_dir) / "htdocs/.vorlan-copy-Live01";
+    const fs::path not_ours = httpd.path.parent_path() / ".vorlan-copy-notes.txt";
+    for (const fs::path &path : {stale, live, not_ours}) {
+        e2e::write_file(path, "partial");
+    }
+    const int held = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     const auto after = run_with_limit(machine, accept_defaults, 120s);
     EXPECT_EQ(after.exit_status, 0) << after.out << after.err;
+    ::close(held);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(not_ours));
+    fs::remove(live);
+    fs::remove(not_ours);
+    EXPECT_EQ(leftovers_below(machine.drive_c), std::vector<fs::path>{});
     EXPECT_TRUE(e2e::read_file(httpd.path) == httpd.new_content);
     EXPECT_TRUE(e2e::read_file(startup.path) == startup.new_content);
 }

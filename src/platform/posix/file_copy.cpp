@@ -1,5 +1,7 @@
 #include "platform/posix/file_copy.h"
 
+#include "platform/posix/draft.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,28 +20,6 @@ namespace fs = std::filesystem;
 // Linux gives up on a chain longer than this too.
 constexpr int max_link_hops = 40;
 constexpr std::size_t copy_chunk = std::size_t{1} << 30;
-
-// Removes a temporary file unless it has become the target.
-class TemporaryFile {
-  public:
-    TemporaryFile(std::string name, int fd) : name_(std::move(name)), fd_(fd) {}
-    TemporaryFile(const TemporaryFile &) = delete;
-    TemporaryFile &operator=(const TemporaryFile &) = delete;
-    ~TemporaryFile() {
-        if (!kept_) {
-            ::unlink(name_.c_str());
-        }
-    }
-
-    const std::string &name() const { return name_; }
-    FileDescriptor &fd() { return fd_; }
-    void keep() { kept_ = true; }
-
-  private:
-    std::string name_;
-    FileDescriptor fd_;
-    bool kept_ = false;
-};
 
 struct Source {
     int fd = -1;
@@ -173,18 +153,6 @@ CopyFailure find_final_target(const fs::path &target, FinalTarget &final) {
     }
 }
 
-int sync_directory(const fs::path &directory) {
-    FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.is_open()) {
-        return errno;
-    }
-    // Some file systems cannot sync a directory and say so with EINVAL.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL) {
-        return errno;
-    }
-    return fd.close();
-}
-
 // The replacement keeps the target's owner where we may set it. Only root can
 // give a file away; anyone else ends up owning it, as with any new file.
 bool take_over_ownership(int fd, const struct stat &target) {
@@ -192,8 +160,7 @@ bool take_over_ownership(int fd, const struct stat &target) {
     return ours || ::fchown(fd, target.st_uid, target.st_gid) == 0;
 }
 
-int fill_replacement(TemporaryFile &temporary, const Source &source, const struct stat &target) {
-    const int fd = temporary.fd().get();
+int fill_replacement(int fd, const Source &source, const struct stat &target) {
     if (const int error = copy_bytes(source.fd, source.status.st_size, fd)) {
         return error;
     }
@@ -202,32 +169,23 @@ int fill_replacement(TemporaryFile &temporary, const Source &source, const struc
         return errno;
     }
     keep_modification_time(fd, source.status);
-    if (::fsync(fd) != 0) {
-        return errno;
-    }
-    return temporary.fd().close();
+    return sync_file(fd);
 }
 
 // The rename is the single moment the content changes: before it the old
 // bytes are there, after it the new ones, synced, whatever happens in between.
 CopyFailure replace_atomically(const Source &source, const FinalTarget &final) {
-    fs::path directory = final.path.parent_path();
-    if (directory.empty()) {
-        directory = ".";
-    }
-    std::string name = (directory / ".vorlan-copy-XXXXXX").native();
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        return failure_from_errno(errno);
-    }
-    TemporaryFile temporary(std::move(name), fd);
-    if (const int error = fill_replacement(temporary, source, final.status)) {
+    const std::string directory = final.path.parent_path().native();
+    Draft draft;
+    if (const int error = draft.open(directory, 0600)) {
         return failure_from_errno(error);
     }
-    if (::rename(temporary.name().c_str(), final.path.c_str()) != 0) {
-        return failure_from_errno(errno);
+    if (const int error = fill_replacement(draft.fd(), source, final.status)) {
+        return failure_from_errno(error);
     }
-    temporary.keep();
+    if (const int error = draft.publish_over(final.path.native())) {
+        return failure_from_errno(error);
+    }
     return failure_from_errno(sync_directory(directory));
 }
 

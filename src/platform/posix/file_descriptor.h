@@ -18,6 +18,12 @@ class FileDescriptor {
         }
     }
 
+    void reset(int fd) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
     int get() const { return fd_; }
     bool is_open() const { return fd_ >= 0; }
     // Closing can report a late write error, so it is not left to the destructor.

@@ -1,6 +1,7 @@
 #include "platform/posix/cmd/interpreter.h"
 #include "platform/posix/cmd/wildcard.h"
 #include "platform/posix/directory_listing.h"
+#include "platform/posix/draft.h"
 #include "platform/posix/file_copy.h"
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
@@ -106,6 +107,7 @@ std::string_view find_destination(std::string_view typed, std::size_t source_cou
     if (ends_with_separator(typed)) {
         return complaint_for(CopyFailure::path_not_found);
     }
+    remove_stale_drafts(host->parent_path().native());
     return source_count > 1 ? several_onto_one : std::string_view{};
 }
 

@@ -1,6 +1,7 @@
 #include "platform/posix/cmd/interpreter.h"
 
 #include "platform/posix/directory_listing.h"
+#include "platform/posix/draft.h"
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
 
@@ -82,7 +83,10 @@ CopyFailure read_names(const std::filesystem::path &directory, CaseInsensitiveNa
         return failure_from_errno(listing.error);
     }
     for (const DirectoryEntry &entry : listing.entries) {
-        names.add(entry.name);
+        // A directory we write to is cleared of what killed runs left there.
+        if (!remove_if_stale_draft(directory.native(), entry.name)) {
+            names.add(entry.name);
+        }
     }
     return CopyFailure::none;
 }

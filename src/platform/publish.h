@@ -1,0 +1,56 @@
+#pragma once
+// How the files the installer writes itself reach their names, and how two
+// runs keep out of each other's rewrites.
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+namespace vorlan::platform {
+
+enum class PublishMode { create_new, replace };
+enum class Publication { published, name_taken, failed };
+
+// A file filled out of sight beside the name it will take and then published
+// whole: its bytes are on disk before it takes the name, and the name is on
+// disk when publish returns. A draft never published leaves nothing behind,
+// and a run that begins one clears what killed runs left in that directory.
+class DraftFile {
+  public:
+    DraftFile();
+    DraftFile(const DraftFile &) = delete;
+    DraftFile &operator=(const DraftFile &) = delete;
+    ~DraftFile();
+
+    // False when no file can be made in the directory of the host path.
+    bool open(const std::filesystem::path &target);
+    std::FILE *stream() const;
+    // Closes the stream. name_taken: create_new found a file at the name,
+    // which stays as it is.
+    Publication publish(PublishMode mode);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Holds the rewrite of one file for this run: a second run's rewrite of the
+// same file, however its path is spelled, waits until this one is released
+// or its process ends. The lock is taken on the rewrite's scratch file,
+// created empty when missing, without covering its bytes or keeping it open
+// for writing, so the command that copies it can read it. Where the file
+// cannot be opened, nothing is held and the rewrite finds that out itself.
+class RewriteLock {
+  public:
+    explicit RewriteLock(std::string_view scratch_windows_path);
+    RewriteLock(const RewriteLock &) = delete;
+    RewriteLock &operator=(const RewriteLock &) = delete;
+    ~RewriteLock();
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace vorlan::platform

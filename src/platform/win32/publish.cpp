@@ -1,0 +1,231 @@
+#include "platform/publish.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <random>
+#include <string>
+
+namespace vorlan::platform {
+namespace {
+
+constexpr std::wstring_view draft_prefix = L".vorlan-copy-";
+constexpr std::wstring_view name_characters =
+    L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t random_part_length = 6;
+
+// The lock covers one byte far past any data, so that it never stands in the
+// way of reading or writing the file; this is where SQLite puts its locks too.
+OVERLAPPED far_byte() {
+    OVERLAPPED where{};
+    where.Offset = 0xfffffff0u;
+    where.OffsetHigh = 0x7fffffffu;
+    return where;
+}
+
+bool lock_far_byte(HANDLE file, DWORD flags) {
+    OVERLAPPED where = far_byte();
+    return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | flags, 0, 1, 0, &where) != 0;
+}
+
+// The same conversion fopen makes, so that both name the same file.
+std::wstring wide(const std::string &narrow) {
+    const UINT code_page = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+    const int length = MultiByteToWideChar(code_page, 0, narrow.data(),
+                                           static_cast<int>(narrow.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(code_page, 0, narrow.data(), static_cast<int>(narrow.size()), result.data(),
+                        length);
+    return result;
+}
+
+std::wstring random_part() {
+    static std::mt19937_64 generator{std::random_device{}() ^ GetCurrentProcessId()};
+    std::uniform_int_distribution<std::size_t> pick(0, name_characters.size() - 1);
+    std::wstring part(random_part_length, L' ');
+    for (wchar_t &character : part) {
+        character = name_characters[pick(generator)];
+    }
+    return part;
+}
+
+bool is_draft_name(std::wstring_view name) {
+    return name.size() == draft_prefix.size() + random_part_length &&
+           name.starts_with(draft_prefix) &&
+           name.substr(draft_prefix.size()).find_first_not_of(name_characters) ==
+               std::wstring_view::npos;
+}
+
+std::wstring in_directory(const std::wstring &directory, std::wstring_view name) {
+    std::wstring path = directory;
+    if (!path.empty() && path.back() != L'\\' && path.back() != L'/') {
+        path.push_back(L'\\');
+    }
+    return path.append(name);
+}
+
+HANDLE open_for_locking(const std::wstring &path, DWORD disposition) {
+    return CreateFileW(path.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// A temporary is stale when no run holds its lock. One whose writer still
+// has it open cannot be deleted, for that handle does not share deleting.
+void remove_if_stale(const std::wstring &path) {
+    const HANDLE file = open_for_locking(path, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const bool stale = lock_far_byte(file, LOCKFILE_FAIL_IMMEDIATELY);
+    CloseHandle(file);
+    if (stale) {
+        DeleteFileW(path.c_str());
+    }
+}
+
+void remove_stale_drafts(const std::wstring &directory) {
+    WIN32_FIND_DATAW found;
+    const std::wstring pattern = in_directory(directory, std::wstring(draft_prefix) + L"*");
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        if (is_draft_name(found.cFileName)) {
+            remove_if_stale(in_directory(directory, found.cFileName));
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+bool name_taken(DWORD error) {
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+}
+
+} // namespace
+
+struct DraftFile::State {
+    std::wstring target;
+    std::wstring temporary;
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    std::FILE *stream = nullptr;
+    bool published = false;
+
+    ~State() {
+        if (stream != nullptr) {
+            std::fclose(stream);
+        }
+        if (!published && !temporary.empty()) {
+            DeleteFileW(temporary.c_str());
+        }
+        if (lock != INVALID_HANDLE_VALUE) {
+            CloseHandle(lock);
+        }
+    }
+
+    // Written through a handle that does not share deleting, and locked
+    // through a second one that lets the rename through.
+    bool create(const std::wstring &directory) {
+        for (;;) {
+            temporary = in_directory(directory, std::wstring(draft_prefix) + random_part());
+            const HANDLE file =
+                CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file == INVALID_HANDLE_VALUE) {
+                if (GetLastError() == ERROR_FILE_EXISTS) {
+                    continue;
+                }
+                temporary.clear();
+                return false;
+            }
+            const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+            stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
+            if (stream == nullptr) {
+                fd < 0 ? CloseHandle(file) : _close(fd);
+                return false;
+            }
+            lock = open_for_locking(temporary, OPEN_EXISTING);
+            return lock != INVALID_HANDLE_VALUE && lock_far_byte(lock, 0);
+        }
+    }
+
+    Publication publish(PublishMode mode) {
+        const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+        const bool written = std::fflush(stream) == 0 && FlushFileBuffers(file) != 0;
+        const bool closed = std::fclose(stream) == 0;
+        stream = nullptr;
+        if (!written || !closed) {
+            return Publication::failed;
+        }
+        DWORD flags = MOVEFILE_WRITE_THROUGH;
+        if (mode == PublishMode::replace) {
+            flags |= MOVEFILE_REPLACE_EXISTING;
+        }
+        if (MoveFileExW(temporary.c_str(), target.c_str(), flags) == 0) {
+            return mode == PublishMode::create_new && name_taken(GetLastError())
+                       ? Publication::name_taken
+                       : Publication::failed;
+        }
+        published = true;
+        return Publication::published;
+    }
+};
+
+DraftFile::DraftFile() = default;
+DraftFile::~DraftFile() = default;
+
+bool DraftFile::open(const std::filesystem::path &target) {
+    auto state = std::make_unique<State>();
+    state->target = wide(target.string());
+    std::wstring directory = wide(target.parent_path().string());
+    if (directory.empty()) {
+        directory = L".";
+    }
+    remove_stale_drafts(directory);
+    if (!state->create(directory)) {
+        return false;
+    }
+    state_ = std::move(state);
+    return true;
+}
+
+std::FILE *DraftFile::stream() const {
+    return state_ ? state_->stream : nullptr;
+}
+
+Publication DraftFile::publish(PublishMode mode) {
+    if (!state_ || state_->stream == nullptr) {
+        return Publication::failed;
+    }
+    const Publication publication = state_->publish(mode);
+    state_.reset();
+    return publication;
+}
+
+struct RewriteLock::State {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    ~State() {
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+        }
+    }
+};
+
+// Read access only: cmd's copy refuses to read a file that another handle
+// may write to without sharing writing.
+RewriteLock::RewriteLock(std::string_view scratch_windows_path) {
+    if (scratch_windows_path.empty()) {
+        return;
+    }
+    auto state = std::make_unique<State>();
+    state->file = open_for_locking(wide(std::string(scratch_windows_path)), OPEN_ALWAYS);
+    if (state->file != INVALID_HANDLE_VALUE && lock_far_byte(state->file, 0)) {
+        state_ = std::move(state);
+    }
+}
+
+RewriteLock::~RewriteLock() = default;
+
+} // namespace vorlan::platform
