@@ -2,7 +2,7 @@
 // What the installer must leave in the files it replaces, worked out here from
 // the old bytes alone, and ways to run it that the end-to-end scenario lacks.
 
-#include "scenario.h"
+#include "support/scenario.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,5 +1,5 @@
 #include "platform/posix/file_copy.h"
-#include "posix_test_support.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::binary_content;
 using testing::read_file;
-using testing::TemporaryTree;
+using testing::TemporaryFolder;
 using testing::write_file;
 
 // Around the sizes where a copy that trusts the size it was told could stop
@@ -19,7 +19,7 @@ using testing::write_file;
 constexpr std::size_t sizes[] = {0, 1, 4095, 4096, 4097, (1 << 20) - 1, (1 << 20) + 3};
 
 TEST(CopyFileTo, NewTargetsGetEveryByte) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     for (const std::size_t size : sizes) {
         SCOPED_TRACE(size);
         const std::string content = binary_content(size, static_cast<unsigned>(size));
@@ -32,7 +32,7 @@ TEST(CopyFileTo, NewTargetsGetEveryByte) {
 }
 
 TEST(CopyFileTo, ReplacedTargetsGetEveryByteAndNothingOfTheOldOnes) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     const fs::path target = tree / "target";
     for (const std::size_t size : sizes) {
         SCOPED_TRACE(size);
@@ -52,7 +52,7 @@ TEST(CopyFileTo, AFileThatClaimsToBeEmptyIsReadToItsEnd) {
         GTEST_SKIP() << "no /proc here";
     }
     ASSERT_EQ(fs::file_size(source), 0u);
-    TemporaryTree tree;
+    TemporaryFolder tree;
     const fs::path target = tree / "cmdline";
     ASSERT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
     const std::string copied = read_file(target);
@@ -61,14 +61,14 @@ TEST(CopyFileTo, AFileThatClaimsToBeEmptyIsReadToItsEnd) {
 }
 
 TEST(CopyFileTo, AMissingSourceIsNotFound) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     EXPECT_EQ(copy_file_to((tree / "none").native(), (tree / "out").native(), true),
               CopyFailure::file_not_found);
     EXPECT_FALSE(fs::exists(tree / "out"));
 }
 
 TEST(CopyFileTo, NamesInOpenDirectoriesReachTheSameFilesAsWholePaths) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     write_file(tree / "from" / "new.txt", "new bytes");
     write_file(tree / "from" / "over.txt", "replacing bytes");
     write_file(tree / "to" / "over.txt", "old bytes, longer than the new ones");
@@ -82,7 +82,7 @@ TEST(CopyFileTo, NamesInOpenDirectoriesReachTheSameFilesAsWholePaths) {
 
 // A directory that cannot be opened gives the failure its whole path would.
 TEST(CopyFileTo, DirectoriesThatCannotBeOpenedFailAsTheirPathsDo) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     write_file(tree / "from" / "f", "f");
     write_file(tree / "plain", "a file, not a directory");
     const struct {
