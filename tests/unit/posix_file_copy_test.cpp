@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace vorlan::platform::posix {
@@ -10,31 +12,45 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::binary_content;
+using testing::mode_bits;
 using testing::read_file;
 using testing::TemporaryFolder;
 using testing::write_file;
 
 // Around the sizes where a copy that trusts the size it was told could stop
-// one call early or late.
-constexpr std::size_t sizes[] = {0, 1, 4095, 4096, 4097, (1 << 20) - 1, (1 << 20) + 3};
+// one call early or late; the permission bits a new target takes from it.
+constexpr struct {
+    std::size_t size;
+    unsigned mode;
+} samples[] = {{0, 0644},
+               {1, 0600},
+               {4095, 0755},
+               {4096, 0640},
+               {4097, 0700},
+               {(1 << 20) - 1, 0664},
+               {(1 << 20) + 3, 0751}};
 
-TEST(CopyFileTo, NewTargetsGetEveryByte) {
+TEST(CopyFileTo, NewTargetsGetEveryByteAndTheSourcesPermissionBits) {
     TemporaryFolder tree;
-    for (const std::size_t size : sizes) {
+    const mode_t creation_mask = ::umask(0);
+    ::umask(creation_mask);
+    for (const auto &[size, mode] : samples) {
         SCOPED_TRACE(size);
         const std::string content = binary_content(size, static_cast<unsigned>(size));
         const fs::path source = tree / ("in" + std::to_string(size));
         const fs::path target = tree / ("out" + std::to_string(size));
         write_file(source, content);
+        fs::permissions(source, fs::perms(mode));
         EXPECT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
         EXPECT_EQ(read_file(target), content);
+        EXPECT_EQ(mode_bits(target), mode & ~creation_mask);
     }
 }
 
 TEST(CopyFileTo, ReplacedTargetsGetEveryByteAndNothingOfTheOldOnes) {
     TemporaryFolder tree;
     const fs::path target = tree / "target";
-    for (const std::size_t size : sizes) {
+    for (const auto &[size, mode] : samples) {
         SCOPED_TRACE(size);
         write_file(target, std::string(size + 5000, 'o'));
         const std::string content = binary_content(size, static_cast<unsigned>(size) + 7);
