@@ -37,8 +37,6 @@ e2e::ProcessResult run_with_limit(const e2e::Scenario &machine, const std::strin
 e2e::ProcessResult run_wrapped(const e2e::Scenario &machine, const std::string &input,
                                const std::vector<std::string> &wrapper);
 
-std::string installer_program();
-
 // A short account of two large strings that differ, instead of both whole.
 std::string difference(std::string_view actual, std::string_view expected);
 

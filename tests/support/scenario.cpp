@@ -221,16 +221,21 @@ void Scenario::add_distribution() const {
     write_file(dist / "vorlan.war", "war bytes");
 }
 
-ProcessResult Scenario::run(const std::string &input) const {
+ProcessRequest Scenario::native_request(const std::string &input) const {
     ProcessRequest request;
+    request.argv = {program_under_test().string()};
     request.working_directory = dist.string();
     request.input = input;
     request.extra_environment = {{"WINEPREFIX", prefix.string()}};
+    return request;
+}
+
+ProcessResult Scenario::run(const std::string &input) const {
+    ProcessRequest request = native_request(input);
     if (!shared_prefix_) {
-        request.argv = {program_under_test().string()};
         return run_process(request);
     }
-    request.argv = {wine_loader().string(), program_under_test().string()};
+    request.argv.insert(request.argv.begin(), wine_loader().string());
     request.extra_environment.insert({{"WINEDEBUG", "-all"},
                                       {"WINEDLLOVERRIDES", "mscoree,mshtml="},
                                       // A user who wants to be asked: the installer must

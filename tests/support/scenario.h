@@ -50,6 +50,8 @@ class Scenario {
     // standard input. Under Wine a CR LF in its output is read as LF, since
     // Windows writes the console in text mode.
     ProcessResult run(const std::string &input) const;
+    // How the native build is started for such a run.
+    ProcessRequest native_request(const std::string &input) const;
 
     // Takes C:\WINDOWS\Fonts away until the scenario ends.
     void remove_windows_fonts() const;
