@@ -8,6 +8,8 @@ set(VORLAN_MINGW_TARGET x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${VORLAN_MINGW_TARGET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${VORLAN_MINGW_TARGET}-g++-posix)
 set(CMAKE_RC_COMPILER ${VORLAN_MINGW_TARGET}-windres)
+# A bare Windows has no MinGW runtime DLLs: every program links them in.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Libraries and packages come from the cross sysroot only, never from the
 # host, so GoogleTest is compiled from its sources; tools are the host's.

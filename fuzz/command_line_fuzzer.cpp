@@ -3,11 +3,12 @@
 // but what its destination names. Every line is tried in a scratch machine
 // that is laid out anew after a run changed it; a line naming anything
 // outside the scratch folder is parsed but not run.
+#include "check.h"
 #include "platform/posix/cmd/command_line.h"
 #include "platform/posix/cmd/interpreter.h"
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
-#include "sandbox.h"
+#include "support/wine_prefix.h"
 
 #include <sys/stat.h>
 
@@ -23,11 +24,11 @@ using namespace vorlan;
 using namespace vorlan::platform::posix;
 namespace fs = std::filesystem;
 
-fuzz::Sandbox *sandbox = nullptr;
+testing::WinePrefix *sandbox = nullptr;
 std::FILE *discarded = nullptr;
 
 fs::path drive_c() {
-    return sandbox->prefix() / "drive_c";
+    return sandbox->drive_c();
 }
 
 fs::path working_directory() {
@@ -38,28 +39,27 @@ void lay_out() {
     const fs::path work = working_directory();
     for (const char *name : {"a.txt", "B.JAR", "pja.jar", "mod_jk.dll", "v.war",
                              "htdocs/index.html", "htdocs/images/logo.gif", "sub/deep/d.war"}) {
-        fuzz::put(work / name, std::string(name) + " bytes\r\n");
+        testing::write_file(work / name, std::string(name) + " bytes\r\n");
     }
     const fs::path apache = drive_c() / "Program Files" / "Apache";
-    fuzz::put(apache / "conf" / "httpd.conf", "Listen 80\r\n");
-    fuzz::put(apache / "conf" / "httpd.npm", "Listen 80\r\n#configured\r\n");
+    testing::write_file(apache / "conf" / "httpd.conf", "Listen 80\r\n");
+    testing::write_file(apache / "conf" / "httpd.npm", "Listen 80\r\n#configured\r\n");
     fs::create_directories(apache / "htdocs");
     fs::create_directories(drive_c() / "pja_2.4" / "lib");
-    fuzz::put(drive_c() / "readonly.txt", "old");
+    testing::write_file(drive_c() / "readonly.txt", "old");
     fs::permissions(drive_c() / "readonly.txt", fs::perms(0444));
-    fuzz::put(sandbox->root() / "elsewhere" / "x" / "y.txt", "y");
-    fuzz::put(sandbox->root() / "outside" / "keep.txt", "keep");
-    fs::create_directories(sandbox->dosdevices());
-    sandbox->map_drive('c', "../drive_c");
-    sandbox->map_drive('d', sandbox->root() / "elsewhere");
+    testing::write_file(sandbox->tree() / "elsewhere" / "x" / "y.txt", "y");
+    testing::write_file(sandbox->tree() / "outside" / "keep.txt", "keep");
+    sandbox->map_drive('d', sandbox->tree() / "elsewhere");
     fs::current_path(working_directory());
 }
 
 void lay_out_anew() {
-    fs::current_path(sandbox->root());
-    for (const auto &entry : fs::directory_iterator(sandbox->root())) {
+    fs::current_path(sandbox->tree().root());
+    for (const auto &entry : fs::directory_iterator(sandbox->tree().root())) {
         fs::remove_all(entry.path());
     }
+    sandbox->lay_out();
     lay_out();
 }
 
@@ -69,14 +69,14 @@ using Snapshot = std::map<fs::path, std::string>;
 // permission bits and content.
 Snapshot take_snapshot() {
     Snapshot snapshot;
-    for (const auto &entry : fs::recursive_directory_iterator(sandbox->root())) {
+    for (const auto &entry : fs::recursive_directory_iterator(sandbox->tree().root())) {
         const auto status = entry.symlink_status();
         std::string description = std::to_string(static_cast<int>(status.type())) + " " +
                                   std::to_string(static_cast<unsigned>(status.permissions()));
         if (status.type() == fs::file_type::symlink) {
             description += " -> " + fs::read_symlink(entry.path()).native();
         } else if (status.type() == fs::file_type::regular) {
-            description += " " + fuzz::get(entry.path());
+            description += " " + testing::read_file(entry.path());
         }
         snapshot.emplace(entry.path(), std::move(description));
     }
@@ -90,7 +90,7 @@ fs::path real(const fs::path &path) {
 }
 
 bool inside_sandbox(const std::optional<fs::path> &host) {
-    return !host || is_within(sandbox->root(), real(*host));
+    return !host || is_within(sandbox->tree().root(), real(*host));
 }
 
 bool names_only_sandbox_paths(const ParsedCommand &command) {
@@ -138,7 +138,7 @@ void check_changes(const Snapshot &before, const Snapshot &after, const fs::path
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    static fuzz::Sandbox box;
+    static testing::WinePrefix box("fuzz");
     sandbox = &box;
     discarded = std::fopen("/dev/null", "w");
     lay_out();

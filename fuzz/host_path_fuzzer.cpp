@@ -3,10 +3,11 @@
 // says (its drive's dosdevices entry, the drive that holds the current
 // directory, or the current directory raised by the leading ".."), followed
 // by the path's own components, each spelled as typed but for ASCII case.
+#include "check.h"
 #include "platform/posix/ascii.h"
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
-#include "sandbox.h"
+#include "support/wine_prefix.h"
 
 #include <cstdint>
 #include <iterator>
@@ -20,21 +21,21 @@ using namespace vorlan;
 using namespace vorlan::platform::posix;
 namespace fs = std::filesystem;
 
-fuzz::Sandbox *sandbox = nullptr;
+testing::WinePrefix *sandbox = nullptr;
 fs::path drive_c;
 fs::path current;
 fs::path elsewhere; // what D: maps to, outside the prefix
 
-void lay_out(const fuzz::Sandbox &box) {
-    drive_c = box.prefix() / "drive_c";
-    elsewhere = box.root() / "elsewhere" / "d";
+void lay_out(const testing::WinePrefix &box) {
+    drive_c = box.drive_c();
+    elsewhere = box.tree() / "elsewhere" / "d";
     current = drive_c / "Work" / "Dist";
     fs::create_directories(current);
     fs::create_directories(drive_c / "work" / "dist");
     fs::create_directories(drive_c / "windows" / "Fonts");
-    fuzz::put(drive_c / "Program Files" / "Apache Group" / "Apache" / "conf" / "httpd.conf", "x");
-    fuzz::put(elsewhere / "Data" / "file.txt", "x");
-    box.map_drive('c', "../drive_c");
+    testing::write_file(
+        drive_c / "Program Files" / "Apache Group" / "Apache" / "conf" / "httpd.conf", "x");
+    testing::write_file(elsewhere / "Data" / "file.txt", "x");
     box.map_drive('d', elsewhere);
     box.map_drive('e', "../drive_c/Work"); // holds the current directory more closely than C:
 }
@@ -102,7 +103,7 @@ void check_resolved(const fs::path &host, const fs::path &start,
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    static fuzz::Sandbox box;
+    static testing::WinePrefix box("fuzz");
     sandbox = &box;
     lay_out(box);
     fs::current_path(current);

@@ -5,8 +5,9 @@
 //
 // The reader takes the file in loads of 1 MiB, so some inputs are put behind
 // a long first line that moves a load boundary into the fuzzed bytes.
+#include "check.h"
 #include "platform/text_file.h"
-#include "sandbox.h"
+#include "support/files.h"
 #include "writers/file_mechanics.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -56,7 +57,7 @@ std::string filtered_by_the_program(const std::vector<std::string> &prefixes) {
     writers::copy_filtered(reader, writer, views);
     fuzz::check(!reader.failed(), "the input reads without error");
     fuzz::check(writer.close(), "the output is written");
-    return fuzz::get("out.txt");
+    return testing::read_file("out.txt");
 }
 
 std::string padding(FuzzedDataProvider &data) {
@@ -74,8 +75,8 @@ std::string padding(FuzzedDataProvider &data) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    static const fuzz::Sandbox sandbox;
-    std::filesystem::current_path(sandbox.root());
+    static const testing::TemporaryFolder scratch("fuzz");
+    std::filesystem::current_path(scratch.root());
     return 0;
 }
 
@@ -86,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         prefix = data.ConsumeRandomLengthString(12);
     }
     const std::string input = padding(data) + data.ConsumeRemainingBytesAsString();
-    fuzz::put("in.txt", input);
+    testing::write_file("in.txt", input);
     const std::string output = filtered_by_the_program(prefixes);
     fuzz::check(output == expected_output(input, prefixes),
                 "the output is the input less the matching lines");

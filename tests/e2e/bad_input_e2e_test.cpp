@@ -1,12 +1,11 @@
 // Answers and machines nobody planned for, one scenario a row: each ends with
 // a known exit status and last message, never crashes or hangs, and leaves
 // every file that existed before either as it was or as the run rewrites it.
-#include "scenario.h"
-#include "transcript.h"
+#include "support/scenario.h"
+#include "support/transcript.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -26,36 +25,20 @@ const std::string startup_key = "C:/" + std::string(tomcat_dir) + "/bin/startup.
 const std::string shutdown_key = "C:/" + std::string(tomcat_dir) + "/bin/shutdown.bat";
 const std::set<std::string> every_rewrite = {httpd_conf_key, startup_key, shutdown_key};
 
-using Files = std::map<std::string, std::string>;
-
-void add_files(Files &files, const fs::path &dir, const std::string &key_prefix,
-               const fs::path &skipped) {
-    for (auto entry = fs::recursive_directory_iterator(dir);
-         entry != fs::recursive_directory_iterator(); ++entry) {
-        if (entry->path() == skipped) {
-            entry.disable_recursion_pending();
-        } else if (entry->is_regular_file()) {
-            files[key_prefix + fs::relative(entry->path(), dir).generic_string()] =
-                read_file(entry->path());
-        }
-    }
-}
+using vorlan::testing::Files;
+using vorlan::testing::files_below;
 
 // Every regular file of drive C but the Windows folder, and of the rest of
 // the scenario's folder but the prefix.
 Files files_of(const Scenario &machine) {
     Files files;
-    add_files(files, machine.drive_c, "C:/", machine.drive_c / "windows");
-    add_files(files, machine.root, "root/", machine.prefix);
+    for (const auto &[name, content] : files_below(machine.drive_c, {"windows"})) {
+        files["C:/" + name] = content;
+    }
+    for (const auto &[name, content] : files_below(machine.root, {"prefix"})) {
+        files["root/" + name] = content;
+    }
     return files;
-}
-
-// The run did not print its own messages on the program's behalf: the
-// interpreter's complaints differ where the build runs under Wine.
-bool native_build() {
-    const char *program = std::getenv("VORLAN_SETUP");
-    return std::getenv("VORLAN_WINE") == nullptr &&
-           !(program != nullptr && std::string_view(program).ends_with(".exe"));
 }
 
 struct Row {
@@ -94,7 +77,8 @@ void run_row(const Row &row) {
     EXPECT_TRUE(run.out.ends_with(row.last_words)) << run.out.substr(run.out.size() - 300);
     EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
-    if (native_build()) {
+    // The interpreter's complaints differ where the build runs under Wine.
+    if (!under_wine()) {
         EXPECT_EQ(run.err, row.complaints);
     }
 

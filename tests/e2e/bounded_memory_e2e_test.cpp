@@ -1,6 +1,6 @@
 // The installer streams what it rewrites: a line of tens of megabytes costs
 // it no more memory than a short one.
-#include "scenario.h"
+#include "support/scenario.h"
 
 #include <gtest/gtest.h>
 

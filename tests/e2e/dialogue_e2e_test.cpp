@@ -1,6 +1,6 @@
 // The console dialogue, as a user sees it: whole transcripts, byte for byte.
-#include "scenario.h"
-#include "transcript.h"
+#include "support/scenario.h"
+#include "support/transcript.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Whole installations on a drive in a temporary folder: every file the
 // installer writes or copies, byte for byte, and its own console lines.
-#include "scenario.h"
-#include "transcript.h"
+#include "support/scenario.h"
+#include "support/transcript.h"
 
 #include <gtest/gtest.h>
 

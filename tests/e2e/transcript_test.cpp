@@ -1,5 +1,5 @@
 // Holding an output against a transcript: what each comparison lets through.
-#include "transcript.h"
+#include "support/transcript.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,6 @@
 #include "replace_support.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <stdexcept>
 
 namespace reliability {
 namespace {
@@ -69,37 +67,16 @@ std::string shutdown_bat_after_default_run(std::string_view old) {
     return filtered_rewrite(old, {"set JAVA_HOME"}, {"set JAVA_HOME=" + default_java_home}, {});
 }
 
-std::string installer_program() {
-    const char *program = std::getenv("VORLAN_SETUP");
-    if (program == nullptr) {
-        throw std::runtime_error("VORLAN_SETUP names no program to test");
-    }
-    return program;
-}
-
-namespace {
-
-e2e::ProcessRequest request_for(const e2e::Scenario &machine, const std::string &input) {
-    e2e::ProcessRequest request;
-    request.argv = {installer_program()};
-    request.working_directory = machine.dist.string();
-    request.extra_environment = {{"WINEPREFIX", machine.prefix.string()}};
-    request.input = input;
-    return request;
-}
-
-} // namespace
-
 e2e::ProcessResult run_with_limit(const e2e::Scenario &machine, const std::string &input,
                                   std::chrono::milliseconds limit) {
-    auto request = request_for(machine, input);
+    auto request = machine.native_request(input);
     request.limit = limit;
     return e2e::run_process(request);
 }
 
 e2e::ProcessResult run_wrapped(const e2e::Scenario &machine, const std::string &input,
                                const std::vector<std::string> &wrapper) {
-    auto request = request_for(machine, input);
+    auto request = machine.native_request(input);
     request.argv.insert(request.argv.begin(), wrapper.begin(), wrapper.end());
     // A sanitized build checks for leaks at exit through ptrace, which the
     // wrapper may hold.

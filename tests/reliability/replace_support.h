@@ -2,7 +2,7 @@
 // What the installer must leave in the files it replaces, worked out here from
 // the old bytes alone, and ways to run it that the end-to-end scenario lacks.
 
-#include "scenario.h"
+#include "support/scenario.h"
 
 #include <chrono>
 #include <filesystem>
@@ -36,8 +36,6 @@ e2e::ProcessResult run_with_limit(const e2e::Scenario &machine, const std::strin
 // The same, with the program started as `wrapper... program` (a tracer).
 e2e::ProcessResult run_wrapped(const e2e::Scenario &machine, const std::string &input,
                                const std::vector<std::string> &wrapper);
-
-std::string installer_program();
 
 // A short account of two large strings that differ, instead of both whole.
 std::string difference(std::string_view actual, std::string_view expected);

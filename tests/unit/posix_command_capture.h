@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace vorlan::platform::posix::testing {
+namespace vorlan::testing {
 
 inline std::vector<std::string> lines_of(const std::string &text) {
     std::vector<std::string> lines;
@@ -35,7 +35,8 @@ inline CommandResult run(const std::string &line) {
     std::FILE *out = ::open_memstream(&out_text, &out_size);
     std::FILE *err = ::open_memstream(&err_text, &err_size);
     CommandResult result;
-    result.status = run_parsed_command(parse_command_line(line), out, err);
+    result.status =
+        platform::posix::run_parsed_command(platform::posix::parse_command_line(line), out, err);
     std::fclose(out);
     std::fclose(err);
     result.out = lines_of(std::string(out_text, out_size));
@@ -45,4 +46,4 @@ inline CommandResult run(const std::string &line) {
     return result;
 }
 
-} // namespace vorlan::platform::posix::testing
+} // namespace vorlan::testing

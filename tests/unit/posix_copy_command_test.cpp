@@ -1,6 +1,6 @@
 #include "platform/command.h"
 #include "posix_command_capture.h"
-#include "posix_test_support.h"
+#include "support/wine_prefix.h"
 
 #include <gtest/gtest.h>
 

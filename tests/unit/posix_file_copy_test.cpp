@@ -1,7 +1,9 @@
 #include "platform/posix/file_copy.h"
-#include "posix_test_support.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <string>
 
@@ -10,31 +12,45 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::binary_content;
+using testing::mode_bits;
 using testing::read_file;
-using testing::TemporaryTree;
+using testing::TemporaryFolder;
 using testing::write_file;
 
 // Around the sizes where a copy that trusts the size it was told could stop
-// one call early or late.
-constexpr std::size_t sizes[] = {0, 1, 4095, 4096, 4097, (1 << 20) - 1, (1 << 20) + 3};
+// one call early or late; the permission bits a new target takes from it.
+constexpr struct {
+    std::size_t size;
+    unsigned mode;
+} samples[] = {{0, 0644},
+               {1, 0600},
+               {4095, 0755},
+               {4096, 0640},
+               {4097, 0700},
+               {(1 << 20) - 1, 0664},
+               {(1 << 20) + 3, 0751}};
 
-TEST(CopyFileTo, NewTargetsGetEveryByte) {
-    TemporaryTree tree;
-    for (const std::size_t size : sizes) {
+TEST(CopyFileTo, NewTargetsGetEveryByteAndTheSourcesPermissionBits) {
+    TemporaryFolder tree;
+    const mode_t creation_mask = ::umask(0);
+    ::umask(creation_mask);
+    for (const auto &[size, mode] : samples) {
         SCOPED_TRACE(size);
         const std::string content = binary_content(size, static_cast<unsigned>(size));
         const fs::path source = tree / ("in" + std::to_string(size));
         const fs::path target = tree / ("out" + std::to_string(size));
         write_file(source, content);
+        fs::permissions(source, fs::perms(mode));
         EXPECT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
         EXPECT_EQ(read_file(target), content);
+        EXPECT_EQ(mode_bits(target), mode & ~creation_mask);
     }
 }
 
 TEST(CopyFileTo, ReplacedTargetsGetEveryByteAndNothingOfTheOldOnes) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     const fs::path target = tree / "target";
-    for (const std::size_t size : sizes) {
+    for (const auto &[size, mode] : samples) {
         SCOPED_TRACE(size);
         write_file(target, std::string(size + 5000, 'o'));
         const std::string content = binary_content(size, static_cast<unsigned>(size) + 7);
@@ -52,7 +68,7 @@ TEST(CopyFileTo, AFileThatClaimsToBeEmptyIsReadToItsEnd) {
         GTEST_SKIP() << "no /proc here";
     }
     ASSERT_EQ(fs::file_size(source), 0u);
-    TemporaryTree tree;
+    TemporaryFolder tree;
     const fs::path target = tree / "cmdline";
     ASSERT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
     const std::string copied = read_file(target);
@@ -61,14 +77,14 @@ TEST(CopyFileTo, AFileThatClaimsToBeEmptyIsReadToItsEnd) {
 }
 
 TEST(CopyFileTo, AMissingSourceIsNotFound) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     EXPECT_EQ(copy_file_to((tree / "none").native(), (tree / "out").native(), true),
               CopyFailure::file_not_found);
     EXPECT_FALSE(fs::exists(tree / "out"));
 }
 
 TEST(CopyFileTo, NamesInOpenDirectoriesReachTheSameFilesAsWholePaths) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     write_file(tree / "from" / "new.txt", "new bytes");
     write_file(tree / "from" / "over.txt", "replacing bytes");
     write_file(tree / "to" / "over.txt", "old bytes, longer than the new ones");
@@ -82,7 +98,7 @@ TEST(CopyFileTo, NamesInOpenDirectoriesReachTheSameFilesAsWholePaths) {
 
 // A directory that cannot be opened gives the failure its whole path would.
 TEST(CopyFileTo, DirectoriesThatCannotBeOpenedFailAsTheirPathsDo) {
-    TemporaryTree tree;
+    TemporaryFolder tree;
     write_file(tree / "from" / "f", "f");
     write_file(tree / "plain", "a file, not a directory");
     const struct {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <ostream>
 #include <string>
@@ -62,6 +64,19 @@ TEST(CaseInsensitiveOrder, PutsNamesInTheOrderCmdCopiesThem) {
     std::transform(entries.begin(), entries.end(), std::back_inserter(names),
                    [](const DirectoryEntry &entry) { return entry.name; });
     EXPECT_EQ(names, (std::vector<std::string>{"_x", "a", "A.txt", "a.txt", "B.TXT", "b.txt"}));
+}
+
+// xcopy knows a directory it is already in by these two numbers; the file
+// systems differ, so a device number taken from anywhere else shows.
+TEST(DirectoryListing, NamesTheDirectoryByItsDeviceAndInode) {
+    for (const char *directory : {"/", "/proc", "/dev"}) {
+        struct stat status {};
+        ASSERT_EQ(::stat(directory, &status), 0) << directory;
+        const DirectoryListing listing = list_directory(directory, EntryTypes::leave_unknown);
+        EXPECT_EQ(listing.error, 0) << directory;
+        EXPECT_EQ(listing.device, status.st_dev) << directory;
+        EXPECT_EQ(listing.inode, status.st_ino) << directory;
+    }
 }
 
 TEST(CaseInsensitiveNames, FindsAnySpellingAndPrefersTheSmallest) {

@@ -1,6 +1,6 @@
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
-#include "posix_test_support.h"
+#include "support/wine_prefix.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScopedCurrentDirectory;
 using testing::ScopedEnvironment;
-using testing::TemporaryTree;
+using testing::TemporaryFolder;
 using testing::WinePrefix;
 
 struct ParseCase {
@@ -180,7 +180,7 @@ TEST_F(HostPath, LetsAPlainPathClimbToTheHostParent) {
 }
 
 TEST(HostPathPrefix, DefaultsToTheWineDirectoryInHome) {
-    const TemporaryTree home;
+    const TemporaryFolder home;
     fs::create_directories(home / ".wine" / "drive_c" / "Users");
     fs::create_directories(home / ".wine" / "dosdevices");
     fs::create_directory_symlink("../drive_c", home / ".wine" / "dosdevices" / "c:");

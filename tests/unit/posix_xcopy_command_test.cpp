@@ -1,9 +1,8 @@
 #include "posix_command_capture.h"
-#include "posix_test_support.h"
+#include "support/wine_prefix.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::binary_content;
+using testing::Files;
+using testing::files_below;
 using testing::read_file;
 using testing::run;
 using testing::ScopedCurrentDirectory;
@@ -19,17 +20,6 @@ using testing::WinePrefix;
 using testing::write_file;
 
 using Lines = std::vector<std::string>;
-
-// Every file below `root`, as relative path and content.
-std::set<std::pair<std::string, std::string>> files_below(const fs::path &root) {
-    std::set<std::pair<std::string, std::string>> files;
-    for (const auto &entry : fs::recursive_directory_iterator(root)) {
-        if (entry.is_regular_file()) {
-            files.insert({entry.path().lexically_relative(root).native(), read_file(entry.path())});
-        }
-    }
-    return files;
-}
 
 class XcopyCommand : public ::testing::Test {
   protected:
@@ -63,8 +53,7 @@ TEST_F(XcopyCommand, MatchesThePatternAtEveryLevel) {
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(result.out.empty());
     EXPECT_EQ(files_below(c("new dir/deep")),
-              (std::set<std::pair<std::string, std::string>>{
-                  {"A.TXT", "a"}, {"b.txt", "b"}, {"Sub/c.txt", "c"}}));
+              (Files{{"A.TXT", "a"}, {"b.txt", "b"}, {"Sub/c.txt", "c"}}));
     EXPECT_FALSE(fs::exists(c("new dir/deep/Sub/deeper")));
 }
 
@@ -72,11 +61,10 @@ TEST_F(XcopyCommand, UsesExistingDestinationsWhateverTheirCase) {
     write_file(c("DST/SUB/C.TXT"), "old c");
     write_file(c("DST/a.txt"), "old a");
     ASSERT_EQ(run(R"(xcopy C:\src\*.* C:\dst /s /y)").status, 0);
-    EXPECT_EQ(files_below(c("DST")), (std::set<std::pair<std::string, std::string>>{
-                                         {"a.txt", "a"},
-                                         {"b.txt", "b"},
-                                         {"SUB/C.TXT", "c"},
-                                         {"SUB/deeper/d.bin", binary_content(200000, 4)}}));
+    EXPECT_EQ(files_below(c("DST")), (Files{{"a.txt", "a"},
+                                            {"b.txt", "b"},
+                                            {"SUB/C.TXT", "c"},
+                                            {"SUB/deeper/d.bin", binary_content(200000, 4)}}));
 }
 
 TEST_F(XcopyCommand, ComplainsWhenNothingMatches) {

@@ -1,5 +1,5 @@
 #include "platform/text_file.h"
-#include "scratch_dir.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 namespace vorlan::platform {
 namespace {
 
-using testing::put;
 using testing::ScratchDir;
+using testing::write_file;
 
 constexpr std::size_t megabyte = std::size_t{1} << 20; // the reader's buffer
 
@@ -22,7 +22,7 @@ struct Piece {
 
 std::vector<Piece> pieces_of(const std::string &content) {
     ScratchDir dir;
-    put("in.txt", content);
+    write_file("in.txt", content);
     TextReader reader;
     EXPECT_TRUE(reader.open("in.txt"));
     std::vector<Piece> pieces;
@@ -107,7 +107,7 @@ TEST(TextWriter, WritesOfEverySizeArriveInOrder) {
     }
     writer.write_line("end");
     ASSERT_TRUE(writer.close());
-    EXPECT_EQ(testing::get("out.txt"), expected + "end\r\n");
+    EXPECT_EQ(testing::read_file("out.txt"), expected + "end\r\n");
 }
 
 } // namespace

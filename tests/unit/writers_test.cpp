@@ -1,5 +1,5 @@
-#include "scratch_dir.h"
 #include "settings/install_settings.h"
+#include "support/files.h"
 #include "writers/container_scripts.h"
 #include "writers/file_mechanics.h"
 #include "writers/registry_script.h"
@@ -11,9 +11,9 @@
 namespace vorlan::writers {
 namespace {
 
-using testing::get;
-using testing::put;
+using testing::read_file;
 using testing::ScratchDir;
+using testing::write_file;
 
 struct FilterCase {
     const char *what;
@@ -23,14 +23,14 @@ struct FilterCase {
 
 std::string filtered(const std::string &input, std::vector<std::string_view> prefixes) {
     ScratchDir dir;
-    put("in.txt", input);
+    write_file("in.txt", input);
     platform::TextReader reader;
     platform::TextWriter writer;
     EXPECT_TRUE(reader.open("in.txt"));
     EXPECT_TRUE(writer.create("out.txt"));
     copy_filtered(reader, writer, prefixes);
     EXPECT_TRUE(writer.close());
-    return get("out.txt");
+    return read_file("out.txt");
 }
 
 TEST(CopyFiltered, KeepsWholeLinesAndEveryByte) {
@@ -68,37 +68,37 @@ TEST(CopyFiltered, LinesLongerThanTheReadBufferStayWhole) {
 
 TEST(RewriteFiltered, HeadAndTailAroundTheFilteredCopy) {
     ScratchDir dir;
-    put("conf/t.conf", "set A=1\nkeep\n");
+    write_file("conf/t.conf", "set A=1\nkeep\n");
     const RewriteJob job{"conf\\t.conf", "conf\\t.npm", {"set A"}, {"set A=2"}, {"tail"}};
     ASSERT_EQ(rewrite_filtered(job), RewriteResult::done);
-    EXPECT_EQ(get("conf/t.conf"), "set A=2\r\nkeep\r\ntail\r\n");
-    EXPECT_EQ(get("conf/t.npm"), "set A=2\r\nkeep\r\ntail\r\n");
+    EXPECT_EQ(read_file("conf/t.conf"), "set A=2\r\nkeep\r\ntail\r\n");
+    EXPECT_EQ(read_file("conf/t.npm"), "set A=2\r\nkeep\r\ntail\r\n");
     ASSERT_EQ(rewrite_filtered(job), RewriteResult::done);
-    EXPECT_EQ(get("conf/t.conf"), "set A=2\r\nkeep\r\ntail\r\ntail\r\n");
+    EXPECT_EQ(read_file("conf/t.conf"), "set A=2\r\nkeep\r\ntail\r\ntail\r\n");
 }
 
 TEST(RewriteFiltered, AnUnendedLastLineIsEndedByTheFirstTailLine) {
     ScratchDir dir;
-    put("httpd.conf", "Listen 80\nServerName x");
+    write_file("httpd.conf", "Listen 80\nServerName x");
     ASSERT_EQ(rewrite_filtered({"httpd.conf", "httpd.npm", {"Include"}, {}, {"", "#marker"}}),
               RewriteResult::done);
-    EXPECT_EQ(get("httpd.conf"), "Listen 80\r\nServerName x\r\n#marker\r\n");
+    EXPECT_EQ(read_file("httpd.conf"), "Listen 80\r\nServerName x\r\n#marker\r\n");
 }
 
 TEST(RewriteFiltered, StartupScriptLosesOnlyItsOwnSettings) {
     ScratchDir dir;
-    put("tc/bin/startup.bat", "@echo off\n"
-                              "set JAVA_HOME=C:\\old\n"
-                              "SET JAVA_HOME=C:\\caps\n"
-                              "  set CLASSPATH=indented\r\n"
-                              "set JAVA_HOMEDIR=longer name\n"
-                              "set JAVA_OPTS=-Xmx1g\r\n"
-                              "set CLASSPATH=x\n"
-                              "rem end");
+    write_file("tc/bin/startup.bat", "@echo off\n"
+                                     "set JAVA_HOME=C:\\old\n"
+                                     "SET JAVA_HOME=C:\\caps\n"
+                                     "  set CLASSPATH=indented\r\n"
+                                     "set JAVA_HOMEDIR=longer name\n"
+                                     "set JAVA_OPTS=-Xmx1g\r\n"
+                                     "set CLASSPATH=x\n"
+                                     "rem end");
     const auto s = settings::derive_settings({"C:\\jdk", "web", "tc"}, true);
     ASSERT_EQ(rewrite_filtered(startup_script_job(s)), RewriteResult::done);
     EXPECT_EQ(
-        get("tc/bin/startup.bat"),
+        read_file("tc/bin/startup.bat"),
         "set CLASSPATH=%CLASSPATH%;t:\\pja_2.4\\lib\\pja.jar;t:\\pja_2.4\\lib\\pjatools.jar\r\n"
         "set JAVA_HOME=C:\\jdk\r\n"
         "set JAVA_OPTS=-Xbootclasspath/a:t:\\pja_2.4\\lib\\pja.jar "
@@ -112,10 +112,10 @@ TEST(RewriteFiltered, StartupScriptLosesOnlyItsOwnSettings) {
 TEST(RewriteFiltered, MissingTargetLeavesAnEmptyScratchWhereItsDirectoryIs) {
     ScratchDir dir;
     std::filesystem::create_directory("conf");
-    put("conf/t.npm", "old scratch");
+    write_file("conf/t.npm", "old scratch");
     EXPECT_EQ(rewrite_filtered({"conf\\t.conf", "conf\\t.npm", {}, {"x"}, {}}),
               RewriteResult::target_missing);
-    EXPECT_EQ(get("conf/t.npm"), "");
+    EXPECT_EQ(read_file("conf/t.npm"), "");
     EXPECT_EQ(rewrite_filtered({"gone\\t.conf", "gone\\t.npm", {}, {}, {}}),
               RewriteResult::target_missing);
     EXPECT_FALSE(std::filesystem::exists("gone"));
@@ -123,20 +123,20 @@ TEST(RewriteFiltered, MissingTargetLeavesAnEmptyScratchWhereItsDirectoryIs) {
 
 TEST(RewriteFiltered, UnwritableScratchRunsNoCopy) {
     ScratchDir dir;
-    put("t.conf", "content\n");
+    write_file("t.conf", "content\n");
     std::filesystem::create_directory("t.npm"); // a directory cannot be written as a file
     EXPECT_EQ(rewrite_filtered({"t.conf", "t.npm", {}, {"x"}, {}}),
               RewriteResult::scratch_unwritable);
-    EXPECT_EQ(get("t.conf"), "content\n");
+    EXPECT_EQ(read_file("t.conf"), "content\n");
 }
 
 TEST(WriteOnce, CreatesOnceAndNeverOverwrites) {
     ScratchDir dir;
     EXPECT_EQ(write_once("f.properties", {"a", "", "b"}), StageResult::go_on);
-    EXPECT_EQ(get("f.properties"), "a\r\n\r\nb\r\n");
-    put("empty.conf", "");
+    EXPECT_EQ(read_file("f.properties"), "a\r\n\r\nb\r\n");
+    write_file("empty.conf", "");
     EXPECT_EQ(write_once("empty.conf", {"a"}), StageResult::go_on);
-    EXPECT_EQ(get("empty.conf"), "");
+    EXPECT_EQ(read_file("empty.conf"), "");
     EXPECT_EQ(write_once("missing\\f.conf", {"a"}), StageResult::stop);
 }
 

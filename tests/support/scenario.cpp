@@ -1,9 +1,10 @@
-#include "scenario.h"
+#include "support/scenario.h"
+
+#include "support/wine_prefix.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -52,14 +53,6 @@ fs::path shared_wine_prefix() {
                                  "made for them (wineboot -i)");
     }
     return fs::absolute(prefix);
-}
-
-fs::path make_temporary_folder() {
-    std::string pattern = (fs::temp_directory_path() / "vorlan-e2e-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary folder");
-    }
-    return pattern;
 }
 
 std::string with_lf_line_ends(const std::string &text) {
@@ -140,36 +133,6 @@ const fs::path fonts_dir_away = "windows/Fonts.vorlan-e2e-away";
 
 } // namespace
 
-void write_file(const fs::path &path, std::string_view content) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string read_file(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-std::string describe_tree(const fs::path &dir, const std::set<std::string> &skipped) {
-    std::set<std::string> lines;
-    for (auto entry = fs::recursive_directory_iterator(dir);
-         entry != fs::recursive_directory_iterator(); ++entry) {
-        if (entry.depth() == 0 && skipped.count(entry->path().filename().string()) != 0) {
-            entry.disable_recursion_pending();
-        } else if (entry->is_regular_file()) {
-            lines.insert(fs::relative(entry->path(), dir).generic_string() + ": " +
-                         read_file(entry->path()));
-        }
-    }
-    std::string result;
-    for (const auto &line : lines) {
-        result += line + "\n";
-    }
-    return result;
-}
-
 bool under_wine() {
     return !environment("VORLAN_WINE").empty() ||
            lowercase(environment("VORLAN_SETUP")).ends_with(".exe");
@@ -187,7 +150,7 @@ Scenario::Scenario() : shared_prefix_(under_wine()) {
         restore_shared_prefix();
         start_wine_session(prefix);
     }
-    root = make_temporary_folder();
+    root = folder_.root();
     dist = root / "dist";
     fs::create_directories(dist);
     if (shared_prefix_) {
@@ -195,13 +158,11 @@ Scenario::Scenario() : shared_prefix_(under_wine()) {
     }
     prefix = root / "prefix";
     drive_c = prefix / "drive_c";
-    fs::create_directories(prefix / "dosdevices");
+    vorlan::testing::lay_out_wine_prefix(prefix);
     fs::create_directories(drive_c / fonts_dir);
-    map_drive('c', "../drive_c");
 }
 
 Scenario::~Scenario() {
-    std::error_code ignored;
     if (shared_prefix_) {
         try {
             restore_shared_prefix();
@@ -209,7 +170,6 @@ Scenario::~Scenario() {
             // The next scenario tries again and reports what stays in the way.
         }
     }
-    fs::remove_all(root, ignored);
 }
 
 void Scenario::restore_shared_prefix() const {
@@ -230,7 +190,7 @@ std::string Scenario::describe_disk() const {
 }
 
 void Scenario::map_drive(char letter, const fs::path &target) const {
-    fs::create_directory_symlink(target, prefix / "dosdevices" / (std::string(1, letter) + ":"));
+    vorlan::testing::map_drive(prefix, letter, target);
 }
 
 void Scenario::add_web_server(const fs::path &dir) const {
@@ -261,16 +221,21 @@ void Scenario::add_distribution() const {
     write_file(dist / "vorlan.war", "war bytes");
 }
 
-ProcessResult Scenario::run(const std::string &input) const {
+ProcessRequest Scenario::native_request(const std::string &input) const {
     ProcessRequest request;
+    request.argv = {program_under_test().string()};
     request.working_directory = dist.string();
     request.input = input;
     request.extra_environment = {{"WINEPREFIX", prefix.string()}};
+    return request;
+}
+
+ProcessResult Scenario::run(const std::string &input) const {
+    ProcessRequest request = native_request(input);
     if (!shared_prefix_) {
-        request.argv = {program_under_test().string()};
         return run_process(request);
     }
-    request.argv = {wine_loader().string(), program_under_test().string()};
+    request.argv.insert(request.argv.begin(), wine_loader().string());
     request.extra_environment.insert({{"WINEDEBUG", "-all"},
                                       {"WINEDLLOVERRIDES", "mscoree,mshtml="},
                                       // A user who wants to be asked: the installer must

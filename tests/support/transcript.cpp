@@ -1,4 +1,4 @@
-#include "transcript.h"
+#include "support/transcript.h"
 
 namespace e2e {
 namespace {

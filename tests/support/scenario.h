@@ -11,8 +11,9 @@
 // whatever a scenario adds to that drive's top level, to its Program Files or
 // to the prefix's drive letters is removed again when the scenario ends.
 
-#include "process.h"
-#include "transcript.h"
+#include "support/files.h"
+#include "support/process.h"
+#include "support/transcript.h"
 
 #include <filesystem>
 #include <set>
@@ -22,6 +23,9 @@
 namespace e2e {
 
 namespace fs = std::filesystem;
+using vorlan::testing::describe_tree;
+using vorlan::testing::read_file;
+using vorlan::testing::write_file;
 
 inline constexpr std::string_view apache_dir = "Program Files/Apache Group/Apache";
 inline constexpr std::string_view tomcat_dir = "Program Files/Apache Tomcat 4.0";
@@ -46,6 +50,8 @@ class Scenario {
     // standard input. Under Wine a CR LF in its output is read as LF, since
     // Windows writes the console in text mode.
     ProcessResult run(const std::string &input) const;
+    // How the native build is started for such a run.
+    ProcessRequest native_request(const std::string &input) const;
 
     // Takes C:\WINDOWS\Fonts away until the scenario ends.
     void remove_windows_fonts() const;
@@ -61,6 +67,7 @@ class Scenario {
   private:
     void restore_shared_prefix() const;
 
+    vorlan::testing::TemporaryFolder folder_{"e2e"};
     bool shared_prefix_ = false;
 };
 
@@ -71,12 +78,6 @@ Comparison output_comparison();
 inline ::testing::AssertionResult prints(const ProcessResult &run, const Transcript &expected) {
     return matches(run.out, expected, output_comparison());
 }
-
-void write_file(const fs::path &path, std::string_view content);
-std::string read_file(const fs::path &path);
-// Every regular file below the directory, by relative path, with its content;
-// the entries named in `skipped` at the directory's top level are left out.
-std::string describe_tree(const fs::path &dir, const std::set<std::string> &skipped = {});
 
 // What httpd.conf, startup.bat and shutdown.bat hold before the first run.
 inline constexpr std::string_view original_httpd_conf =

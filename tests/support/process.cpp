@@ -1,4 +1,4 @@
-#include "process.h"
+#include "support/process.h"
 
 #include <cerrno>
 #include <csignal>
