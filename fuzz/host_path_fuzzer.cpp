@@ -1,8 +1,9 @@
 // Windows paths of any bytes, resolved on a Wine prefix in a scratch folder:
-// the parse is well formed, and the host path begins where the path's anchor
-// says (its drive's dosdevices entry, the drive that holds the current
-// directory, or the current directory raised by the leading ".."), followed
-// by the path's own components, each spelled as typed but for ASCII case.
+// the parse is well formed and trimmed as Windows trims names, and the host
+// path begins where the path's anchor says (its drive's dosdevices entry, the
+// current directory on the drive that holds it, the root of that drive, or the
+// current directory raised by the leading ".."), followed by the path's own
+// components, each spelled as typed but for ASCII case.
 #include "check.h"
 #include "platform/posix/ascii.h"
 #include "platform/posix/windows_path.h"
@@ -40,28 +41,59 @@ void lay_out(const testing::WinePrefix &box) {
     box.map_drive('e', "../drive_c/Work"); // holds the current directory more closely than C:
 }
 
+bool has_drive(const ParsedWindowsPath &parsed) {
+    return parsed.anchor == PathAnchor::drive || parsed.anchor == PathAnchor::drive_relative;
+}
+
 void check_parse(const ParsedWindowsPath &parsed) {
     for (const std::string &component : parsed.components) {
         fuzz::check(!component.empty() && component != "." && component != "..",
                     "components are neither empty nor dots");
         fuzz::check(component.find_first_of("\\/") == std::string::npos,
                     "components hold no separator");
+        fuzz::check(!component.ends_with('.') || component.ends_with(".."),
+                    "no component ends in a single dot");
     }
     fuzz::check(parsed.levels_up >= 0, "levels up are counted");
-    fuzz::check(parsed.levels_up == 0 || parsed.anchor == PathAnchor::current_directory,
+    fuzz::check(parsed.levels_up == 0 || parsed.anchor == PathAnchor::current_directory ||
+                    parsed.anchor == PathAnchor::drive_relative,
                 "only a relative path climbs above its start");
-    fuzz::check((parsed.drive != '\0') == (parsed.anchor == PathAnchor::drive) &&
+    fuzz::check((parsed.drive != '\0') == has_drive(parsed) &&
                     (parsed.drive == '\0' || (parsed.drive >= 'a' && parsed.drive <= 'z')),
                 "a drive path has a lower-case drive letter");
+}
+
+// A name that ends the path ends in no dot or space, and holds the rest of
+// what was typed.
+void check_last_name(std::string_view windows_path, const ParsedWindowsPath &parsed) {
+    const std::string_view rest = windows_path.substr(has_drive(parsed) ? 2 : 0);
+    const std::string_view last = rest.substr(rest.find_last_of("\\/") + 1);
+    const std::size_t kept = last.find_last_not_of(". ");
+    if (parsed.anchor == PathAnchor::network || last == "." || last == ".." ||
+        kept == std::string_view::npos) {
+        return;
+    }
+    fuzz::check(!parsed.components.empty() && parsed.components.back() == last.substr(0, kept + 1),
+                "the last name loses the dots and spaces it ends in, and nothing else");
+}
+
+std::optional<fs::path> mapped_drive(char drive) {
+    if (drive < 'c' || drive > 'e') {
+        return std::nullopt;
+    }
+    return sandbox->dosdevices() / std::string{drive, ':'};
 }
 
 std::optional<fs::path> expected_start(const ParsedWindowsPath &parsed) {
     switch (parsed.anchor) {
     case PathAnchor::drive:
-        if (parsed.drive < 'c' || parsed.drive > 'e') {
-            return std::nullopt;
+        return mapped_drive(parsed.drive);
+    case PathAnchor::drive_relative:
+        // E: holds the current directory, as E:\Dist; ".." stops at its root.
+        if (parsed.drive == 'e' && parsed.levels_up == 0) {
+            return *mapped_drive('e') / "Dist";
         }
-        return sandbox->dosdevices() / std::string{parsed.drive, ':'};
+        return mapped_drive(parsed.drive);
     case PathAnchor::current_drive:
         return sandbox->dosdevices() / "e:";
     case PathAnchor::current_directory: {
@@ -114,6 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     const std::string windows_path(reinterpret_cast<const char *>(bytes), size);
     const ParsedWindowsPath parsed = parse_windows_path(windows_path);
     check_parse(parsed);
+    check_last_name(windows_path, parsed);
     const auto host = platform::host_path(windows_path);
     if (windows_path.find('\0') != std::string::npos) {
         fuzz::check(!host, "a path holding NUL names nothing");

@@ -189,6 +189,56 @@ TEST(BadInput, AnswersNobodyExpected) {
              EXPECT_EQ(tomcat_file(m, "webapps/vorlan.war"), "war bytes");
              EXPECT_EQ(apache_file(m, "modules/mod_jk.dll"), "dll bytes");
          }},
+        // Windows drops the dot that ends a component and the dots and spaces
+        // that end a path; the answers are written as typed all the same.
+        {"a dot after an inner component of the web server directory names the real one",
+         "y\n\nC:\\Program Files.\\Apache Group\\Apache\n\n\n",
+         0,
+         completed,
+         "",
+         every_rewrite,
+         {},
+         [](const Scenario &m) {
+             EXPECT_EQ(apache_file(m, "htdocs/jsp/main.jsp"), "<% out.print(1); %>\n");
+             EXPECT_EQ(apache_file(m, "modules/mod_jk.dll"), "dll bytes");
+         }},
+        {"a dot after the Tomcat directory names the real one",
+         "y\n\n\n" + tomcat + ".\n\n",
+         0,
+         completed,
+         "",
+         every_rewrite,
+         {},
+         [](const Scenario &m) {
+             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
+                                  "Include \"" + tomcat + ".\\conf\\jk\\vorlan_mod_jk.conf\""));
+             EXPECT_EQ(tomcat_file(m, "webapps/vorlan.war"), "war bytes");
+         }},
+        {"a space after the Tomcat directory stays: the paths made from it go on past it",
+         "y\n\n\n" + tomcat + " \n\n",
+         1,
+         "***ERROR*** cannot write file " + tomcat + " \\conf\\jk\\vorlan_mod_jk.conf\n",
+         "",
+         {httpd_conf_key},
+         {},
+         [](const Scenario &m) { EXPECT_FALSE(fs::exists(m.c(std::string(tomcat_dir) + " "))); }},
+        // The start folder is on D:, so "D:tomcat" is in it.
+        {"a Tomcat directory after a bare drive letter is in that drive's current folder",
+         "y\n\n\nD:tomcat\n\n",
+         0,
+         completed,
+         "",
+         {httpd_conf_key, "root/dist/tomcat/bin/startup.bat", "root/dist/tomcat/bin/shutdown.bat"},
+         [](const Scenario &m) {
+             m.map_drive('d', m.root);
+             m.add_servlet_container(m.dist / "tomcat");
+         },
+         [](const Scenario &m) {
+             EXPECT_EQ(read_file(m.dist / "tomcat/webapps/vorlan.war"), "war bytes");
+             EXPECT_EQ(read_file(m.root / "pja_2.4/lib/pja.jar"), "pja jar bytes");
+             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
+                                  "Include \"D:tomcat\\conf\\jk\\vorlan_mod_jk.conf\""));
+         }},
         {"a relative web server directory is taken from the start folder",
          "y\n\n..\\web\n\n\n",
          0,

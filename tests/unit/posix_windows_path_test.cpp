@@ -45,8 +45,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ParseCase{"", PathAnchor::nothing, '\0', 0, {}},
                       ParseCase{R"(C:\a\b)", PathAnchor::drive, 'c', 0, {"a", "b"}},
                       ParseCase{"x:/a//b/./", PathAnchor::drive, 'x', 0, {"a", "b"}},
-                      ParseCase{R"(C:a\b)", PathAnchor::drive, 'c', 0, {"a", "b"}},
-                      ParseCase{"C:", PathAnchor::drive, 'c', 0, {}},
+                      ParseCase{R"(C:a\b)", PathAnchor::drive_relative, 'c', 0, {"a", "b"}},
+                      ParseCase{"C:", PathAnchor::drive_relative, 'c', 0, {}},
+                      ParseCase{R"(c:..\..\a)", PathAnchor::drive_relative, 'c', 2, {"a"}},
+                      ParseCase{R"(C:\a.\b.\c.)", PathAnchor::drive, 'c', 0, {"a", "b", "c"}},
+                      ParseCase{R"(C:\a \b. . )", PathAnchor::drive, 'c', 0, {"a ", "b"}},
+                      ParseCase{
+                          R"(C:\a..\...\b \)", PathAnchor::drive, 'c', 0, {"a..", "...", "b "}},
+                      ParseCase{R"(C:\a\...)", PathAnchor::drive, 'c', 0, {"a"}},
+                      ParseCase{R"(C:\a\b\.. )", PathAnchor::drive, 'c', 0, {"a", "b"}},
+                      ParseCase{R"(C:\a.\..\b)", PathAnchor::drive, 'c', 0, {"b"}},
+                      ParseCase{R"(C:\a \b\..)", PathAnchor::drive, 'c', 0, {"a"}},
                       ParseCase{R"(C:\..\..\a)", PathAnchor::drive, 'c', 0, {"a"}},
                       ParseCase{R"(C:\a\..\b\c\..)", PathAnchor::drive, 'c', 0, {"b"}},
                       ParseCase{R"(\a\b)", PathAnchor::current_drive, '\0', 0, {"a", "b"}},
@@ -118,8 +127,11 @@ TEST_F(HostPath, NeverClimbsAboveTheDriveRoot) {
     EXPECT_EQ(located(*host), drive_c() / "windows" / "Fonts");
 }
 
-TEST_F(HostPath, AcceptsADriveWithoutSeparator) {
+TEST_F(HostPath, StartsADriveWithoutSeparatorWhereThatDriveIsCurrent) {
     EXPECT_EQ(located(*host_path("C:windows")), drive_c() / "windows");
+    const ScopedCurrentDirectory inside(prefix.drive_c() / "windows");
+    EXPECT_EQ(located(*host_path("C:FONTS. ")), drive_c() / "windows" / "Fonts");
+    EXPECT_EQ(located(*host_path(R"(c:..\..\windows.\x)")), drive_c() / "windows" / "x");
 }
 
 TEST_F(HostPath, HasNoDriveThatDosdevicesLacks) {

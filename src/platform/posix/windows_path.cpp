@@ -34,26 +34,76 @@ bool is_drive_entry_name(std::string_view name) {
     return name.size() == 2 && name[0] >= 'a' && name[0] <= 'z' && name[1] == ':';
 }
 
-void add_component(ParsedWindowsPath &parsed, std::string_view component) {
+// Windows drops the one dot that ends a component ("Program Files." is
+// "Program Files"); a name that ends in more dots keeps them all.
+std::string_view without_single_final_dot(std::string_view component) {
+    const std::size_t size = component.size();
+    if (size >= 2 && component[size - 1] == '.' && component[size - 2] != '.') {
+        component.remove_suffix(1);
+    }
+    return component;
+}
+
+// The end of a path loses every dot and space it ends in.
+std::string_view without_final_dots_and_spaces(std::string_view component) {
+    const std::size_t last_kept = component.find_last_not_of(". ");
+    return component.substr(0, last_kept == std::string_view::npos ? 0 : last_kept + 1);
+}
+
+bool is_step(std::string_view component) {
+    return component == "." || component == "..";
+}
+
+void climb(ParsedWindowsPath &parsed) {
+    if (!parsed.components.empty()) {
+        parsed.components.pop_back();
+    } else if (parsed.anchor == PathAnchor::current_directory ||
+               parsed.anchor == PathAnchor::drive_relative) {
+        ++parsed.levels_up;
+    } // else: ".." at a drive root stays at the root, as on Windows
+}
+
+// A name made only of dots and spaces ends the path at its separator, so
+// "C:\a\.. " is C:\a and not its parent.
+void add_component(ParsedWindowsPath &parsed, std::string_view component, bool ends_path) {
+    if (component == "..") {
+        climb(parsed);
+        return;
+    }
     if (component.empty() || component == ".") {
         return;
     }
-    if (component != "..") {
-        parsed.components.emplace_back(component);
-    } else if (!parsed.components.empty()) {
+    const std::string_view name =
+        ends_path ? without_final_dots_and_spaces(component) : without_single_final_dot(component);
+    if (!name.empty()) {
+        parsed.components.emplace_back(name);
+    }
+}
+
+// After a final "." or "..", the component before it ends the path, and
+// loses its dots and spaces then: "C:\a \b\.." is C:\a.
+void trim_new_end(ParsedWindowsPath &parsed) {
+    if (parsed.components.empty()) {
+        return;
+    }
+    parsed.components.back() = std::string(without_final_dots_and_spaces(parsed.components.back()));
+    if (parsed.components.back().empty()) {
         parsed.components.pop_back();
-    } else if (parsed.anchor == PathAnchor::current_directory) {
-        ++parsed.levels_up;
-    } // else: ".." at a drive root stays at the root, as on Windows
+    }
 }
 
 void split_components(ParsedWindowsPath &parsed, std::string_view rest) {
     std::size_t begin = 0;
     for (std::size_t i = 0; i <= rest.size(); ++i) {
         if (i == rest.size() || is_windows_separator(rest[i])) {
-            add_component(parsed, rest.substr(begin, i - begin));
+            add_component(parsed, rest.substr(begin, i - begin), i == rest.size());
             begin = i + 1;
         }
+    }
+    const std::size_t last_separator = rest.find_last_of("\\/");
+    if (is_step(last_separator == std::string_view::npos ? rest
+                                                         : rest.substr(last_separator + 1))) {
+        trim_new_end(parsed);
     }
 }
 
@@ -76,7 +126,8 @@ std::optional<fs::path> drive_root(char drive) {
 }
 
 struct DriveMatch {
-    fs::path root;
+    fs::path root;   // the dosdevices entry
+    fs::path target; // where it leads, links resolved
     std::ptrdiff_t depth = 0;
 };
 
@@ -91,36 +142,79 @@ bool holds_more_closely(const DriveMatch &candidate, const DriveMatch &best) {
 
 std::optional<DriveMatch> drive_holding(const fs::path &entry, const fs::path &directory) {
     std::error_code error;
-    const fs::path target = fs::canonical(entry, error);
+    fs::path target = fs::canonical(entry, error);
     if (error || !is_within(target, directory)) {
         return std::nullopt;
     }
-    return DriveMatch{entry, std::distance(target.begin(), target.end())};
+    const auto depth = std::distance(target.begin(), target.end());
+    return DriveMatch{entry, std::move(target), depth};
 }
 
-// Wine places a directory that no drive mapping holds on Z:, the Unix root.
-std::optional<fs::path> current_drive_root() {
+// The current directory, links resolved, and the drive Wine puts it on:
+// nothing when no mapping holds it, which Wine counts as Z:, the Unix root.
+struct CurrentPlace {
+    fs::path directory;
+    std::optional<DriveMatch> drive;
+};
+
+std::optional<CurrentPlace> current_place() {
     std::error_code error;
-    const fs::path current = fs::canonical(fs::current_path(error), error);
+    CurrentPlace place{fs::canonical(fs::current_path(error), error), std::nullopt};
     if (error) {
         return std::nullopt;
     }
     const auto prefix = wine_prefix();
     if (!prefix) {
-        return fs::path("/");
+        return place;
     }
-    std::optional<DriveMatch> best;
     fs::directory_iterator entries(*prefix / "dosdevices", error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
         if (!is_drive_entry_name(entries->path().filename().native())) {
             continue;
         }
-        const auto match = drive_holding(entries->path(), current);
-        if (match && (!best || holds_more_closely(*match, *best))) {
-            best = match;
+        auto match = drive_holding(entries->path(), place.directory);
+        if (match && (!place.drive || holds_more_closely(*match, *place.drive))) {
+            place.drive = std::move(match);
         }
     }
-    return best ? best->root : fs::path("/");
+    return place;
+}
+
+std::optional<fs::path> current_drive_root() {
+    const auto place = current_place();
+    if (!place) {
+        return std::nullopt;
+    }
+    return place->drive ? place->drive->root : fs::path("/");
+}
+
+bool is_on_drive(const CurrentPlace &place, char drive) {
+    return place.drive && place.drive->root.filename().native().front() == drive;
+}
+
+// A process keeps a current directory for its own drive only; every other
+// drive's is its root.
+std::optional<fs::path> drive_relative_start(char drive, int levels_up) {
+    const auto place = current_place();
+    if (!place) {
+        return std::nullopt;
+    }
+    if (!is_on_drive(*place, drive)) {
+        return drive_root(drive);
+    }
+    std::vector<fs::path> inside;
+    for (const fs::path &part : place->directory.lexically_relative(place->drive->target)) {
+        if (part != ".") {
+            inside.push_back(part);
+        }
+    }
+    // ".." stops at the drive's root, as it does in "X:\..".
+    inside.resize(inside.size() - std::min(inside.size(), static_cast<std::size_t>(levels_up)));
+    fs::path start = place->drive->root;
+    for (const fs::path &part : inside) {
+        start /= part;
+    }
+    return start;
 }
 
 std::optional<fs::path> relative_start(int levels_up) {
@@ -139,6 +233,8 @@ std::optional<fs::path> start_of(const ParsedWindowsPath &parsed) {
     switch (parsed.anchor) {
     case PathAnchor::drive:
         return drive_root(parsed.drive);
+    case PathAnchor::drive_relative:
+        return drive_relative_start(parsed.drive, parsed.levels_up);
     case PathAnchor::current_drive:
         return current_drive_root();
     case PathAnchor::current_directory:
@@ -169,7 +265,9 @@ ParsedWindowsPath parse_windows_path(std::string_view windows_path) {
         return parsed;
     }
     if (starts_with_drive(windows_path)) {
-        parsed.anchor = PathAnchor::drive;
+        parsed.anchor = windows_path.size() > 2 && is_windows_separator(windows_path[2])
+                            ? PathAnchor::drive
+                            : PathAnchor::drive_relative;
         parsed.drive = ascii_lower(windows_path[0]);
         rest.remove_prefix(2);
     } else if (is_windows_separator(windows_path[0])) {

@@ -12,7 +12,8 @@ namespace vorlan::platform::posix {
 
 enum class PathAnchor {
     nothing,           // the empty string
-    drive,             // "X:\..." or "X:..."
+    drive,             // "X:\..."
+    drive_relative,    // "X:..." from the current directory of drive X
     current_drive,     // "\..." on the drive of the current directory
     current_directory, // no drive and no leading separator
     network,           // "\\server\share" and the like
@@ -20,9 +21,11 @@ enum class PathAnchor {
 
 struct ParsedWindowsPath {
     PathAnchor anchor = PathAnchor::nothing;
-    char drive = '\0';                   // lower-case, for PathAnchor::drive only
-    int levels_up = 0;                   // leading ".." of a relative path, applied to the host
-    std::vector<std::string> components; // without ".", empty ones and resolved ".."
+    char drive = '\0'; // lower-case, for the two drive anchors only
+    int levels_up = 0; // leading ".." of a relative path, applied to its start
+    // Without ".", empty ones and resolved "..", and trimmed as Windows trims
+    // them: one dot off the end of each, dots and spaces off the end of the path.
+    std::vector<std::string> components;
 };
 
 bool is_windows_separator(char c);

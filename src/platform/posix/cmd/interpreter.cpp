@@ -17,7 +17,7 @@ void complain_not_recognized(const ParsedCommand &command, const CommandOutput &
 }
 
 bool is_drive_only(std::string_view typed) {
-    return typed.size() == 2 && parse_windows_path(typed).anchor == PathAnchor::drive;
+    return typed.size() == 2 && parse_windows_path(typed).anchor == PathAnchor::drive_relative;
 }
 
 } // namespace
