@@ -3,7 +3,7 @@
 # prints one table: each case, the medians, their ratio, peak memory, and
 # whether each target is met. bench/README.md says how and why.
 #
-#   bash bench/run.sh [--smoke] [--callgrind] [--rounds N] [--keep] [--only CASE]
+#   bash bench/run.sh [--smoke] [--callgrind] [--rounds N] [--keep] [--only CASES]
 #
 # --smoke      small data, few rounds: checks that everything works
 # --callgrind  also counts the instructions of the httpd.conf rewrite per MB
@@ -250,7 +250,7 @@ row() { # CASE AGAINST OURS_S REF_S OPERATOR LIMIT PEAK REF_PEAK
         if (ref == "") {
             value = ours * 1000
             shown = sprintf("%.2f ms", value)
-            printf "| %-11s | %-15s | %10.2f ms | %12s | %6s | %s %4.0f ms | %7.1f MB | %9s |",
+            printf "| %-11s | %-15s | %10.2f ms | %12s | %6s | %s %.0f ms  | %7.1f MB | %9s |",
                 name, against, value, "-", "-", op, limit, peak / 1024, "-"
             what = sprintf("%s: the first prompt %s %.0f ms", name, op, limit)
         } else {
