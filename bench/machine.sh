@@ -6,7 +6,10 @@
 #                              distribution into drive_c/vorlan-dist and the
 #                              httpd.conf to start from into pristine/
 #   machine.sh reset MACHINE   puts every target back as it was
-#   machine.sh clear MACHINE   deletes what reset put aside
+#   machine.sh keep MACHINE    keeps what a first installation left, for
+#                              restore to put back
+#   machine.sh restore MACHINE puts the kept installation back in place
+#   machine.sh clear MACHINE   deletes what reset and restore put aside
 #
 # reset runs before every timed run, of ours and of the reference alike, so
 # that both copy into fresh places and start with nothing left to write back.
@@ -17,6 +20,7 @@
 # just lost 20,000 files. Their cached pages are dropped, though, so that
 # each run gets memory as warm as the one before.
 set -euo pipefail
+make_data=$(cd "$(dirname "$0")/.." && pwd)/build/default/bench/make-data
 
 machine_paths() {
     machine=$1
@@ -24,6 +28,13 @@ machine_paths() {
     apache="$c/Program Files/Apache Group/Apache"
     tomcat="$c/Program Files/Apache Tomcat 4.0"
     pristine="$machine/pristine"
+    installed="$machine/installed"
+    links="$machine/graveyard/links"
+}
+
+bury() { # PATH
+    mkdir -p "$machine/graveyard"
+    mv "$1" "$(mktemp -u -p "$machine/graveyard")"
 }
 
 crlf() { sed 's/$/\r/'; }
@@ -53,6 +64,7 @@ reset() {
         buried=$(mktemp -u -p "$machine/graveyard")
         mv "$apache/htdocs" "$buried"
     fi
+    release_links
     rm -rf "$apache" "$tomcat" "$c/pja_2.4"
     mkdir -p "$apache/conf" "$apache/htdocs" "$apache/modules" \
         "$tomcat/bin" "$tomcat/conf" "$tomcat/webapps"
@@ -62,8 +74,40 @@ reset() {
     sync
     # What was put aside must not hold on to memory the next run could reuse.
     if [[ -n $buried ]]; then
-        "$(dirname "$machine")/../make-data" forget "$buried"
+        "$make_data" forget "$buried"
     fi
+}
+
+keep() {
+    machine_paths "$1"
+    if [[ -d $installed ]]; then
+        bury "$installed"
+    fi
+    mkdir -p "$installed/Program Files/Apache Group"
+    mv "$apache" "$installed/Program Files/Apache Group/"
+    mv "$tomcat" "$installed/Program Files/"
+    mv "$c/pja_2.4" "$installed/"
+}
+
+release_links() {
+    if [[ -d $links ]]; then
+        "$make_data" release "$links"
+        bury "$links"
+    fi
+}
+
+# A re-run replaces files or writes over them: the copy in place is written
+# over with the kept one, and hard links to it are put aside first, so that
+# the files a re-run replaces are not deleted (see the note at the top). The
+# links to what is still in place then go, which deletes nothing, and what
+# was replaced stays aside, out of the cache.
+restore() {
+    machine_paths "$1"
+    release_links
+    cp -a "$installed/." "$c/"
+    mkdir -p "$links"
+    cp -al "$c/Program Files" "$c/pja_2.4" "$links/"
+    sync
 }
 
 clear() {

@@ -2,16 +2,21 @@
 // machine: the generator is our own so that no library's distribution can
 // change the figures.
 //
-//   make-data distribution DIR SEED WEB_FILES WEB_BYTES
+//   make-data distribution DIR SEED WEB_FILES WEB_BYTES [VERSION]
 //       DIR/htdocs (WEB_FILES files in nested folders, about WEB_BYTES in all)
-//       and DIR/*.jar (50), *.dll (5), *.war (5)
+//       and DIR/*.jar (50), *.dll (5), *.war (5); a VERSION above 1 has the
+//       same names and sizes as version 1 and other bytes in every file
 //   make-data conf FILE SEED LINES
 //       an httpd.conf of LINES CR LF lines, about 100 bytes each; a few
 //       percent begin with "Include" or "#configured"
 //   make-data forget DIR
 //       drops the cached pages of every file below DIR (synced before)
+//   make-data release DIR
+//       unlinks every file below DIR that has another link and drops the
+//       cached pages of the others, which only DIR keeps from being deleted
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -157,12 +162,23 @@ void make_archives(const fs::path &dir, std::string_view extension, int count, d
     }
 }
 
+// A later version draws its pool apart and every other number as version 1
+// does: the same names and sizes, other bytes from the first one on.
+std::vector<char> make_version_pool(Random &random, std::uint64_t seed, std::uint64_t version) {
+    auto pool = make_pool(random, std::size_t{1} << 20);
+    if (version > 1) {
+        Random apart(seed ^ (version * 0x9e3779b97f4a7c15ULL));
+        pool = make_pool(apart, pool.size());
+    }
+    return pool;
+}
+
 void make_distribution(const fs::path &dir, std::uint64_t seed, std::size_t files,
-                       std::uint64_t bytes) {
+                       std::uint64_t bytes, std::uint64_t version) {
     static constexpr std::string_view extensions[] = {".html", ".css", ".js",  ".gif",
                                                       ".jpg",  ".png", ".jsp", ".txt"};
     Random random(seed);
-    const auto pool = make_pool(random, std::size_t{1} << 20);
+    const auto pool = make_version_pool(random, seed, version);
     const auto folders = make_folders(dir / "htdocs", std::max<std::size_t>(1, files / 50), random);
     const auto sizes = web_file_sizes(random.next(), files, bytes);
     for (std::size_t i = 0; i < files; ++i) {
@@ -255,6 +271,28 @@ void forget(const fs::path &dir) {
     }
 }
 
+// A snapshot of hard links keeps the files a run replaces from being deleted
+// (see forget's caller); once the run is over, the links to files still in
+// place go, which deletes nothing, and the replaced files stay, out of the
+// cache.
+void release(const fs::path &dir) {
+    for (const auto &entry : fs::recursive_directory_iterator(dir)) {
+        struct stat status {};
+        if (::lstat(entry.path().c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            continue;
+        }
+        if (status.st_nlink > 1) {
+            fs::remove(entry.path());
+            continue;
+        }
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(fd);
+        }
+    }
+}
+
 std::uint64_t number(const char *text) {
     char *end = nullptr;
     const auto value = std::strtoull(text, &end, 10);
@@ -268,15 +306,18 @@ std::uint64_t number(const char *text) {
 
 int main(int argc, char **argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (args.size() == 5 && args[0] == "distribution") {
-        make_distribution(argv[2], number(argv[3]), number(argv[4]), number(argv[5]));
+    if ((args.size() == 5 || args.size() == 6) && args[0] == "distribution") {
+        const std::uint64_t version = args.size() == 6 ? number(argv[6]) : 1;
+        make_distribution(argv[2], number(argv[3]), number(argv[4]), number(argv[5]), version);
     } else if (args.size() == 4 && args[0] == "conf") {
         make_conf(argv[2], number(argv[3]), number(argv[4]));
     } else if (args.size() == 2 && args[0] == "forget") {
         forget(argv[2]);
+    } else if (args.size() == 2 && args[0] == "release") {
+        release(argv[2]);
     } else {
-        fail("usage: make-data distribution DIR SEED WEB_FILES WEB_BYTES | conf FILE SEED LINES"
-             " | forget DIR");
+        fail("usage: make-data distribution DIR SEED WEB_FILES WEB_BYTES [VERSION]"
+             " | conf FILE SEED LINES | forget DIR | release DIR");
     }
     return 0;
 }

@@ -13,8 +13,8 @@ have() { command -v "$1" >/dev/null; }
 # Sanitizers and fuzzers; the kill test ("crash") is in the run above.
 bash tools/test-reliability.sh
 # The benchmark on small data: only that it runs and the results agree.
-if ! have hyperfine || ! have valgrind || [[ ! -x /usr/bin/time ]]; then
-    echo "SKIPPED: benchmark smoke run (packages hyperfine, time, valgrind)"
+if ! have hyperfine || ! have valgrind || ! have rsync || [[ ! -x /usr/bin/time ]]; then
+    echo "SKIPPED: benchmark smoke run (packages hyperfine, time, valgrind, rsync)"
 else
     timeout 600 bash bench/run.sh --smoke --callgrind
 fi
