@@ -58,4 +58,7 @@ timeout 300 "$wine" wineboot -i </dev/null >/dev/null 2>&1
 timeout 300 "$wine" build/mingw/tests/vorlan_unit_tests.exe </dev/null
 VORLAN_SETUP=$scratch/release/vorlan-setup.exe VORLAN_WINE=$wine \
     timeout 600 build/default/tests/vorlan_e2e_tests </dev/null
+cmake --build --preset default --target vorlan_reliability_tests
+VORLAN_SETUP=$scratch/release/vorlan-setup.exe VORLAN_WINE=$wine \
+    timeout 900 build/default/tests/vorlan_reliability_tests --gtest_filter='ConcurrentRuns.*' </dev/null
 echo "Windows suite passed"
