@@ -1,11 +1,14 @@
 #include "platform/posix/file_copy.h"
+#include "platform/posix/replace_batch.h"
 #include "support/files.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <string>
+#include <utility>
 
 namespace vorlan::platform::posix {
 namespace {
@@ -61,6 +64,81 @@ TEST(CopyFileTo, ReplacedTargetsGetEveryByteAndNothingOfTheOldOnes) {
     }
 }
 
+struct stat status_of(const fs::path &path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+    return status;
+}
+
+// A target that holds the source's bytes keeps its inode and time, read-only
+// or not; one differing byte anywhere, even past the first compared chunk,
+// has it replaced, unless it is read-only.
+TEST(CopyFileTo, ATargetThatHoldsTheBytesAlreadyIsLeftAsItIs) {
+    constexpr std::size_t same = std::string::npos;
+    const struct {
+        std::size_t size;
+        std::size_t differs_at;
+        unsigned mode;
+        CopyFailure failure;
+    } table[] = {{0, same, 0644, CopyFailure::none},
+                 {1, same, 0444, CopyFailure::none},
+                 {(1 << 14) + 1, same, 0644, CopyFailure::none},
+                 {(1 << 20) + 3, same, 0444, CopyFailure::none},
+                 {(1 << 14), 0, 0644, CopyFailure::none},
+                 {(1 << 14) + 1, 1 << 14, 0600, CopyFailure::none},
+                 {(1 << 20) + 3, (1 << 20) + 2, 0644, CopyFailure::none},
+                 {100, 50, 0444, CopyFailure::access_denied}};
+    TemporaryFolder tree;
+    const fs::path source = tree / "source";
+    const fs::path target = tree / "target";
+    for (const auto &row : table) {
+        SCOPED_TRACE(std::to_string(row.size) + " bytes, differing at " +
+                     std::to_string(row.differs_at));
+        const std::string old_content = binary_content(row.size, 3);
+        std::string content = old_content;
+        if (row.differs_at != same) {
+            content[row.differs_at] = static_cast<char>(~content[row.differs_at]);
+        }
+        fs::remove(target);
+        write_file(target, old_content);
+        fs::permissions(target, fs::perms(row.mode));
+        const timespec long_ago[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, target.c_str(), long_ago, 0), 0);
+        const struct stat before = status_of(target);
+        write_file(source, content);
+
+        EXPECT_EQ(copy_file_to(source.native(), target.native(), false), row.failure);
+        const struct stat after = status_of(target);
+        const bool replaced = row.differs_at != same && row.failure == CopyFailure::none;
+        EXPECT_EQ(read_file(target), replaced ? content : old_content);
+        EXPECT_EQ(after.st_ino != before.st_ino, replaced);
+        EXPECT_EQ(after.st_mtim.tv_sec,
+                  replaced ? status_of(source).st_mtim.tv_sec : before.st_mtim.tv_sec);
+    }
+}
+
+// The second copy onto one target in a batch finds the old bytes still
+// there, but the first one's waiting to take their place: it must not be
+// skipped as a copy of what is there.
+TEST(CopyFileTo, AWaitingReplacementIsNotTakenForWhatTheTargetHolds) {
+    TemporaryFolder tree;
+    write_file(tree / "old", "old bytes");
+    write_file(tree / "new", "new bytes");
+    write_file(tree / "target", "old bytes");
+    const DirectoryHandle directory(tree.root().native());
+    ReplaceBatch batch;
+    for (const char *source : {"new", "old"}) {
+        EXPECT_EQ(copy_file_to(directory.file(source), directory.file("target"), false, batch),
+                  CopyFailure::none);
+    }
+    EXPECT_EQ(read_file(tree / "target"), "old bytes");
+    const ReplaceBatch::Outcome outcome = batch.publish();
+    EXPECT_EQ(outcome.published, 2u);
+    EXPECT_EQ(outcome.error, 0);
+    EXPECT_EQ(read_file(tree / "target"), "old bytes");
+    EXPECT_EQ(batch.size(), 0u);
+}
+
 // /proc files claim a size of 0 and hold bytes all the same.
 TEST(CopyFileTo, AFileThatClaimsToBeEmptyIsReadToItsEnd) {
     const fs::path source = "/proc/self/cmdline";
@@ -74,6 +152,11 @@ TEST(CopyFileTo, AFileThatClaimsToBeEmptyIsReadToItsEnd) {
     const std::string copied = read_file(target);
     EXPECT_FALSE(copied.empty());
     EXPECT_EQ(copied, read_file(source));
+    // Nor does its size make it the same as an empty file.
+    const fs::path empty = tree / "empty";
+    write_file(empty, "");
+    ASSERT_EQ(copy_file_to(source.native(), empty.native(), false), CopyFailure::none);
+    EXPECT_EQ(read_file(empty), copied);
 }
 
 TEST(CopyFileTo, AMissingSourceIsNotFound) {

@@ -28,10 +28,11 @@ CopyFailure failure_from_errno(int error);
 
 // Puts the bytes of the regular file `source` at `target`. A target that
 // exists (found through any chain of symbolic links, which stay as they are)
-// is replaced by renaming a synced temporary copy over it, with its own
-// permission bits, unless it lacks the owner-write bit: then it is read-only
-// and left alone. `target_known_absent` spares the lookup when the caller has
-// just seen the directory without it; it is checked all the same.
+// and already holds those bytes is left as it is; otherwise it is replaced by
+// renaming a synced temporary copy over it, with its own permission bits,
+// unless it lacks the owner-write bit: then it is read-only and left alone.
+// `target_known_absent` spares the lookup when the caller has just seen the
+// directory without it; it is checked all the same.
 // The paths are host paths, as strings: a copy of many small files should
 // not pay for std::filesystem::path's parsing of each.
 CopyFailure copy_file_to(const std::string &source, const std::string &target,
@@ -49,6 +50,12 @@ struct FileAt {
 };
 
 CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent);
+
+class ReplaceBatch;
+// The same, but a replacement waits in `batch` until the batch is published:
+// the target keeps its old bytes until then.
+CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent,
+                         ReplaceBatch &batch);
 
 // An open directory to name files in; the whole path serves when it cannot
 // be opened.

@@ -1,3 +1,4 @@
+#include "platform/posix/cmd/copied_files.h"
 #include "platform/posix/cmd/interpreter.h"
 #include "platform/posix/cmd/wildcard.h"
 #include "platform/posix/directory_listing.h"
@@ -5,6 +6,8 @@
 #include "platform/posix/file_copy.h"
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
+
+#include <fcntl.h>
 
 #include <system_error>
 #include <vector>
@@ -111,15 +114,18 @@ std::string_view find_destination(std::string_view typed, std::size_t source_cou
     return source_count > 1 ? several_onto_one : std::string_view{};
 }
 
-CopyFailure copy_into(Destination &destination, const SourceFile &file) {
+CopyFailure copy_into(Destination &destination, const SourceFile &file, std::string shown,
+                      CopiedFiles &copied) {
+    const FileAt source{AT_FDCWD, {}, file.path.native()};
     if (!destination.is_directory) {
-        return copy_file_to(file.path.native(), destination.path.native(), false);
+        return copied.copy(source, FileAt{AT_FDCWD, {}, destination.path.native()}, false,
+                           std::move(shown));
     }
     const std::string *existing = destination.names.find(file.name);
     const bool absent = existing == nullptr;
-    const CopyFailure failure = copy_file_to(
-        file.path.native(), joined_path(destination.path.native(), absent ? file.name : *existing),
-        absent);
+    const FileAt target{
+        AT_FDCWD, {}, joined_path(destination.path.native(), absent ? file.name : *existing)};
+    const CopyFailure failure = copied.copy(source, target, absent, std::move(shown));
     if (failure == CopyFailure::none && absent) {
         destination.names.add(file.name);
     }
@@ -147,18 +153,18 @@ int run_copy(const ParsedCommand &command, const CommandOutput &output) {
     if (!unreachable.empty()) {
         return finish(output, unreachable, copied_line(0));
     }
-    int copied = 0;
+    CopiedFiles copied(output);
     for (const SourceFile &file : sources.files) {
-        const CopyFailure failure = copy_into(destination, file);
+        std::string shown = sources.show_names ? sources.shown_prefix + file.name : std::string();
+        const CopyFailure failure = copy_into(destination, file, std::move(shown), copied);
         if (failure != CopyFailure::none) {
-            return finish(output, complaint_for(failure), copied_line(copied));
+            return finish(output, complaint_for(failure), copied_line(copied.count()));
         }
-        if (sources.show_names) {
-            output.say(sources.shown_prefix + file.name);
-        }
-        ++copied;
     }
-    return finish(output, {}, copied_line(copied));
+    const CopyFailure failure = copied.complete();
+    return finish(output,
+                  failure == CopyFailure::none ? std::string_view{} : complaint_for(failure),
+                  copied_line(copied.count()));
 }
 
 } // namespace vorlan::platform::posix

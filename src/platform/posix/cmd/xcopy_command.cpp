@@ -1,3 +1,4 @@
+#include "platform/posix/cmd/copied_files.h"
 #include "platform/posix/cmd/interpreter.h"
 #include "platform/posix/cmd/wildcard.h"
 #include "platform/posix/directory_listing.h"
@@ -79,7 +80,7 @@ CopyFailure read_existing_names(DestinationDirectory &directory) {
 class TreeCopy {
   public:
     TreeCopy(const TreeSource &source, const CommandOutput &output)
-        : source_(source), output_(output) {}
+        : source_(source), output_(output), files_(output) {}
 
     // False after a failure, which has been reported.
     bool copy_directory(const fs::path &from, DestinationDirectory &to, const std::string &shown) {
@@ -99,7 +100,13 @@ class TreeCopy {
         return done;
     }
 
-    int copied() const { return copied_; }
+    // False after a failure to put the last files in place, which has been reported.
+    bool complete() {
+        const CopyFailure failure = files_.complete();
+        return failure == CopyFailure::none || fail(failure);
+    }
+
+    int copied() const { return files_.count(); }
 
   private:
     // The directories are opened once for all their files: the system then
@@ -149,15 +156,14 @@ class TreeCopy {
         const std::string *existing = to.names.find(name);
         const bool absent = existing == nullptr;
         const CopyFailure failure =
-            copy_file_to(from.file(name), into.file(absent ? name : *existing), absent);
+            files_.copy(from.file(name), into.file(absent ? name : *existing), absent,
+                        source_.shown_prefix + shown + name);
         if (failure != CopyFailure::none) {
             return fail(failure);
         }
         if (absent) {
             to.names.add(name);
         }
-        output_.say(source_.shown_prefix + shown + name);
-        ++copied_;
         return true;
     }
 
@@ -198,15 +204,17 @@ class TreeCopy {
         return CopyFailure::none;
     }
 
-    bool fail(CopyFailure failure) const {
-        output_.complain(complaint_for(failure));
+    // What was copied before the failure is listed before it.
+    bool fail(CopyFailure failure) {
+        const CopyFailure earlier = files_.complete();
+        output_.complain(complaint_for(earlier != CopyFailure::none ? earlier : failure));
         return false;
     }
 
     const TreeSource &source_;
     const CommandOutput &output_;
+    CopiedFiles files_;
     std::vector<std::pair<dev_t, ino_t>> open_; // the directories being walked
-    int copied_ = 0;
 };
 
 } // namespace
@@ -227,7 +235,7 @@ int run_xcopy(const ParsedCommand &command, const CommandOutput &output) {
     DestinationDirectory root;
     root.path = *destination;
     TreeCopy tree(*source, output);
-    const bool completed = tree.copy_directory(source->root, root, "");
+    const bool completed = tree.copy_directory(source->root, root, "") && tree.complete();
     const bool found_any = tree.copied() > 0;
     if (completed && !found_any) {
         output.complain(not_found);

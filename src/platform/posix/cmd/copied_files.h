@@ -1,0 +1,42 @@
+#pragma once
+// The files a copy command copies, each listed and counted once it is
+// certainly in place. A replacement waits in a batch, and what was copied
+// after it is listed after it, so the listing keeps the order of the copies
+// and never names a file that a failure then kept from its place.
+
+#include "platform/posix/cmd/command_output.h"
+#include "platform/posix/file_copy.h"
+#include "platform/posix/replace_batch.h"
+
+#include <string>
+#include <vector>
+
+namespace vorlan::platform::posix {
+
+class CopiedFiles {
+  public:
+    explicit CopiedFiles(const CommandOutput &output) : output_(output) {}
+
+    // Copies one file; `shown` is the line that lists it, none when empty.
+    CopyFailure copy(const FileAt &source, const FileAt &target, bool target_known_absent,
+                     std::string shown);
+    // Publishes what waits: the failure that stopped it, if any. A command
+    // calls it before it reports anything, and when it ends.
+    CopyFailure complete();
+    int count() const { return count_; }
+
+  private:
+    struct Unlisted {
+        std::string shown;
+        bool waits; // in the batch, not yet in place
+    };
+
+    void list(const std::string &shown);
+
+    const CommandOutput &output_;
+    ReplaceBatch batch_;
+    std::vector<Unlisted> unlisted_;
+    int count_ = 0;
+};
+
+} // namespace vorlan::platform::posix

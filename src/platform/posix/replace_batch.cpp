@@ -1,0 +1,114 @@
+#include "platform/posix/replace_batch.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string_view>
+
+namespace vorlan::platform::posix {
+namespace {
+
+// What waits is bounded so that a kill or a failure costs little work, and
+// so that the drafts' descriptors stay well inside the process's limit.
+constexpr std::size_t most_waiting_files = 256;
+constexpr off_t most_waiting_bytes = off_t{64} << 20;
+
+// From this many drafts on, one sync of their whole file system is cheaper
+// than one sync per draft; below it, it would also write others' data.
+constexpr std::size_t files_worth_a_file_system_sync = 8;
+
+std::size_t waiting_files_allowed() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return most_waiting_files;
+    }
+    const auto half = static_cast<std::size_t>(limit.rlim_cur / 2);
+    return std::clamp<std::size_t>(half, 1, most_waiting_files);
+}
+
+} // namespace
+
+void ReplaceBatch::add(std::unique_ptr<Draft> draft, std::string target, std::string directory,
+                       std::pair<dev_t, ino_t> target_identity, off_t bytes) {
+    targets_.insert(target_identity);
+    pending_bytes_ += bytes;
+    pending_.push_back({std::move(draft), std::move(target), std::move(directory)});
+}
+
+bool ReplaceBatch::replaces(std::pair<dev_t, ino_t> target_identity) const {
+    return targets_.contains(target_identity);
+}
+
+bool ReplaceBatch::full() const {
+    static const std::size_t most_files = waiting_files_allowed();
+    return pending_.size() >= most_files || pending_bytes_ >= most_waiting_bytes;
+}
+
+ReplaceBatch::Outcome ReplaceBatch::publish() {
+    Outcome outcome{0, sync_drafts()};
+    if (outcome.error == 0) {
+        outcome.published = rename_drafts(outcome.error);
+    }
+    if (const int error = sync_directories(outcome.published)) {
+        // Renamed, but not certainly on disk: not reported as copied.
+        outcome = {0, outcome.error != 0 ? outcome.error : error};
+    }
+    pending_.clear(); // drafts not renamed vanish here
+    targets_.clear();
+    pending_bytes_ = 0;
+    return outcome;
+}
+
+int ReplaceBatch::sync_drafts() const {
+    if (pending_.size() < files_worth_a_file_system_sync) {
+        for (const Replacement &replacement : pending_) {
+            if (const int error = sync_file(replacement.draft->fd())) {
+                return error;
+            }
+        }
+        return 0;
+    }
+    // The targets' devices are the drafts' ones: each lies beside its target.
+    std::set<dev_t> synced;
+    for (const Replacement &replacement : pending_) {
+        struct stat status {};
+        if (::fstat(replacement.draft->fd(), &status) != 0) {
+            return errno;
+        }
+        if (synced.insert(status.st_dev).second && ::syncfs(replacement.draft->fd()) != 0) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+std::size_t ReplaceBatch::rename_drafts(int &error) {
+    std::size_t renamed = 0;
+    for (; renamed < pending_.size(); ++renamed) {
+        const Replacement &replacement = pending_[renamed];
+        error = replacement.draft->publish_over(replacement.target);
+        if (error != 0) {
+            break;
+        }
+    }
+    return renamed;
+}
+
+int ReplaceBatch::sync_directories(std::size_t published) const {
+    std::set<std::string_view> synced;
+    for (std::size_t i = 0; i < published; ++i) {
+        const std::string &directory = pending_[i].directory;
+        if (!synced.insert(directory).second) {
+            continue;
+        }
+        if (const int error = sync_directory(directory)) {
+            return error;
+        }
+    }
+    return 0;
+}
+
+} // namespace vorlan::platform::posix

@@ -1,0 +1,60 @@
+#pragma once
+// Replacements whose durability is paid together. Each is a filled draft
+// that waits, unnamed and locked, until the batch is published: then every
+// draft's bytes are synced, each is renamed over its target, and each
+// directory they went into is synced once. Until its rename a target holds
+// its old bytes; a run killed meanwhile leaves them so, and its drafts vanish
+// with it or are cleared by the next run.
+
+#include "platform/posix/draft.h"
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vorlan::platform::posix {
+
+class ReplaceBatch {
+  public:
+    // `draft` is to replace `target`, a file `bytes` long, of the file
+    // `target_identity` (device and inode), in `directory`.
+    void add(std::unique_ptr<Draft> draft, std::string target, std::string directory,
+             std::pair<dev_t, ino_t> target_identity, off_t bytes);
+
+    // True while the file waits to be replaced: what it holds now is not
+    // what it will hold.
+    bool replaces(std::pair<dev_t, ino_t> target_identity) const;
+
+    std::size_t size() const { return pending_.size(); }
+    // As much as may wait, open and unsynced, at one time.
+    bool full() const;
+
+    struct Outcome {
+        std::size_t published; // the first ones, in the order they were added
+        int error;             // an errno value that stopped the others; 0 when none
+    };
+    // Publishes what waits and empties the batch.
+    Outcome publish();
+
+  private:
+    struct Replacement {
+        std::unique_ptr<Draft> draft;
+        std::string target;
+        std::string directory;
+    };
+
+    int sync_drafts() const;
+    std::size_t rename_drafts(int &error);
+    int sync_directories(std::size_t published) const;
+
+    std::vector<Replacement> pending_;
+    std::set<std::pair<dev_t, ino_t>> targets_;
+    off_t pending_bytes_ = 0;
+};
+
+} // namespace vorlan::platform::posix
