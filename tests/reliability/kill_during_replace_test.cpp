@@ -28,6 +28,9 @@ constexpr int whole_runs = 3;
 // Large enough that the replacement itself takes a good share of a run.
 constexpr std::size_t httpd_conf_lines = 600'000;
 constexpr std::size_t startup_bat_lines = 400'000;
+// A new version of the web files over the installed ones: more than two of
+// the copy's batches, every file other bytes of the same size.
+constexpr int web_files = 600;
 
 // Lines of every kind the rewrite must treat: removed ones, kept ones, both
 // line ends, a lone CR, NUL and Ctrl-Z inside, and no line end at the close.
@@ -106,7 +109,9 @@ struct ReplacedFile {
                 ++killed_while_replacing;
             }
         }
-        fs::remove(scratch);
+        if (!scratch.empty()) {
+            fs::remove(scratch);
+        }
     }
 };
 
@@ -166,12 +171,32 @@ class KillDuringReplace : public ::testing::Test {
         shutdown.new_content = shutdown_bat_after_default_run(shutdown.old_content);
         e2e::write_file(httpd.path, httpd.old_content);
         e2e::write_file(startup.path, startup.old_content);
+        for (int i = 0; i < web_files; ++i) {
+            const std::string name = "htdocs/many/page" + std::to_string(i) + ".html";
+            const std::size_t size = 1 + static_cast<std::size_t>(i) * 7919 % 40'000;
+            web.push_back(
+                {machine.c(std::string(e2e::apache_dir) + "/" + name),
+                 {},
+                 vorlan::testing::binary_content(size, static_cast<unsigned>(i)),
+                 vorlan::testing::binary_content(size, static_cast<unsigned>(i + web_files))});
+            e2e::write_file(machine.dist / name, web.back().new_content);
+            e2e::write_file(web.back().path, web.back().old_content);
+        }
+    }
+
+    int web_files_found_new() const {
+        int found = 0;
+        for (const ReplacedFile &file : web) {
+            found += file.found_new;
+        }
+        return found;
     }
 
     e2e::Scenario machine;
     ReplacedFile httpd;
     ReplacedFile startup;
     ReplacedFile shutdown;
+    std::vector<ReplacedFile> web;
     std::vector<CreatedFile> created;
 };
 
@@ -191,6 +216,11 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
             file->check_and_reset("after a whole run");
             file->found_new = 0;
         }
+        for (ReplacedFile &file : web) {
+            ASSERT_TRUE(e2e::read_file(file.path) == file.new_content) << file.path;
+            file.check_and_reset("after a whole run");
+            file.found_new = 0;
+        }
         for (CreatedFile &file : created) {
             file.content = e2e::read_file(file.path);
             fs::remove(file.path);
@@ -206,6 +236,7 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     std::uniform_int_distribution<long> moment_us(0, full_run.count());
     int kills = 0;
     int completed = 0;
+    int web_partly_new = 0; // kills amid the web files' batches
     for (int attempt = 0; attempt < most_attempts && kills < required_kills; ++attempt) {
         const std::chrono::microseconds moment(moment_us(random));
         const auto run = run_with_limit(
@@ -216,9 +247,15 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
                                  std::to_string(seed) + ")";
         const bool httpd_was_new = e2e::read_file(httpd.path) == httpd.new_content;
         const int startup_new_before = startup.found_new;
+        const int web_new_before = web_files_found_new();
         for (ReplacedFile *file : {&httpd, &startup, &shutdown}) {
             file->check_and_reset(when);
         }
+        for (ReplacedFile &file : web) {
+            file.check_and_reset(when);
+        }
+        const int web_new_now = web_files_found_new() - web_new_before;
+        web_partly_new += web_new_now > 0 && web_new_now < web_files;
         for (CreatedFile &file : created) {
             file.check_and_remove(when);
         }
@@ -238,14 +275,17 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
               << " times, killed inside its replace " << httpd.killed_while_replacing
               << " times; startup.bat new " << startup.found_new
               << " times, killed inside its replace " << startup.killed_while_replacing
-              << " times; tomcat.reg whole " << created.back().found_whole << " times; "
-              << leftovers_below(machine.drive_c).size() << " temporaries left\n";
+              << " times; web files partly new after " << web_partly_new << " runs, a web file new "
+              << web_files_found_new() << " times; tomcat.reg whole " << created.back().found_whole
+              << " times; " << leftovers_below(machine.drive_c).size() << " temporaries left\n";
     EXPECT_GE(kills, required_kills);
     // Otherwise the kills missed the moments that matter.
     EXPECT_GT(httpd.killed_while_replacing, 0);
     EXPECT_GT(startup.killed_while_replacing, 0);
     EXPECT_GT(httpd.found_new, 0);
     EXPECT_LT(httpd.found_new, kills + completed);
+    EXPECT_GT(web_files_found_new(), 0);
+    EXPECT_LT(web_files_found_new(), (kills + completed) * web_files);
 
     // Whatever a killed run left behind, the next one completes and clears;
     // a temporary a live run holds, and what is not ours, stay.
@@ -268,6 +308,9 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     EXPECT_EQ(leftovers_below(machine.drive_c), std::vector<fs::path>{});
     EXPECT_TRUE(e2e::read_file(httpd.path) == httpd.new_content);
     EXPECT_TRUE(e2e::read_file(startup.path) == startup.new_content);
+    for (const ReplacedFile &file : web) {
+        EXPECT_TRUE(e2e::read_file(file.path) == file.new_content) << file.path;
+    }
 }
 
 } // namespace

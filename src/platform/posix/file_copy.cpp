@@ -29,8 +29,10 @@ struct Source {
     struct stat status {};
 };
 
+// Named in the caller's open directory until a symbolic link is followed,
+// by its whole path after.
 struct FinalTarget {
-    fs::path path;
+    FileAt at;
     bool exists = false;
     struct stat status {};
 };
@@ -133,10 +135,11 @@ CopyFailure create_copy(const Source &source, const FileAt &target) {
     return CopyFailure::none;
 }
 
-CopyFailure find_final_target(const fs::path &target, FinalTarget &final) {
-    final.path = target;
+CopyFailure find_final_target(const FileAt &target, FinalTarget &final) {
+    final.at = target;
     for (int hops = 0;; ++hops) {
-        if (::lstat(final.path.c_str(), &final.status) != 0) {
+        if (::fstatat(final.at.directory, final.at.name.c_str(), &final.status,
+                      AT_SYMLINK_NOFOLLOW) != 0) {
             final.exists = false;
             return errno == ENOENT ? CopyFailure::none : failure_from_errno(errno);
         }
@@ -147,12 +150,13 @@ CopyFailure find_final_target(const fs::path &target, FinalTarget &final) {
         if (hops == max_link_hops) {
             return failure_from_errno(ELOOP);
         }
+        const fs::path path = final.at.whole_path();
         std::error_code error;
-        const fs::path link = fs::read_symlink(final.path, error);
+        const fs::path link = fs::read_symlink(path, error);
         if (error) {
             return failure_from_errno(error.value());
         }
-        final.path = link.is_absolute() ? link : final.path.parent_path() / link;
+        final.at = {AT_FDCWD, {}, (link.is_absolute() ? link : path.parent_path() / link).native()};
     }
 }
 
@@ -185,7 +189,8 @@ std::pair<dev_t, ino_t> identity_of(const struct stat &status) {
 // changes: before it the old bytes are there, after it the new ones, synced.
 CopyFailure replace_atomically(const Source &source, const FinalTarget &final,
                                ReplaceBatch &batch) {
-    std::string directory = final.path.parent_path().native();
+    std::string path = final.at.whole_path();
+    std::string directory = fs::path(path).parent_path().native();
     auto draft = std::make_unique<Draft>();
     if (const int error = draft->open(directory, 0600)) {
         return failure_from_errno(error);
@@ -193,8 +198,8 @@ CopyFailure replace_atomically(const Source &source, const FinalTarget &final,
     if (const int error = fill_replacement(draft->fd(), source, final.status)) {
         return failure_from_errno(error);
     }
-    batch.add(std::move(draft), final.path.native(), std::move(directory),
-              identity_of(final.status), source.status.st_size);
+    batch.add(std::move(draft), std::move(path), std::move(directory), identity_of(final.status),
+              source.status.st_size);
     return CopyFailure::none;
 }
 
@@ -219,30 +224,38 @@ ssize_t read_fully(int fd, char *data, std::size_t size, off64_t offset) {
 }
 
 // Compared byte for byte, not by size and time: a copy left out is certainly
-// what it would have written. A file that claims to be empty may not be.
+// what it would have written. Both sizes are known and equal, so reading
+// stops there, without a call to see the end; a file that claims to be empty
+// may not be, and is read to its end.
 bool holds_same_bytes(const Source &source, const FinalTarget &final) {
     const off64_t size = source.status.st_size;
     if (!S_ISREG(final.status.st_mode) || (size != 0 && final.status.st_size != size)) {
         return false;
     }
-    const FileDescriptor target(::open(final.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor target(
+        ::openat(final.at.directory, final.at.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!target.is_open()) {
         return false;
     }
     static std::vector<char> ours(std::size_t{1} << 18);
     static std::vector<char> theirs(ours.size());
     // Small at first: a file that changed mostly differs early.
-    std::size_t chunk = std::size_t{1} << 14;
-    for (off64_t offset = 0;;
-         offset += static_cast<off64_t>(chunk), chunk = std::min(chunk * 2, ours.size())) {
-        const ssize_t source_part = read_fully(source.fd, ours.data(), chunk, offset);
-        const ssize_t target_part = read_fully(target.get(), theirs.data(), chunk, offset);
+    off64_t offset = 0;
+    for (std::size_t chunk = std::size_t{1} << 14;; chunk = std::min(chunk * 2, ours.size())) {
+        const std::size_t wanted =
+            size == 0 ? chunk : static_cast<std::size_t>(std::min<off64_t>(chunk, size - offset));
+        const ssize_t source_part = read_fully(source.fd, ours.data(), wanted, offset);
+        const ssize_t target_part = read_fully(target.get(), theirs.data(), wanted, offset);
         if (source_part < 0 || source_part != target_part ||
             std::memcmp(ours.data(), theirs.data(), static_cast<std::size_t>(source_part)) != 0) {
             return false;
         }
-        if (static_cast<std::size_t>(source_part) < chunk) {
+        offset += source_part;
+        if (size != 0 && offset == size) {
             return true;
+        }
+        if (static_cast<std::size_t>(source_part) < wanted) {
+            return size == 0; // the end of a file that claimed to be empty, or one cut short
         }
     }
 }
@@ -251,7 +264,7 @@ bool same_file(const struct stat &a, const struct stat &b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-CopyFailure copy_over_whatever_is_there(const Source &source, const fs::path &target,
+CopyFailure copy_over_whatever_is_there(const Source &source, const FileAt &target,
                                         ReplaceBatch &batch) {
     FinalTarget final;
     if (const CopyFailure failure = find_final_target(target, final);
@@ -259,7 +272,7 @@ CopyFailure copy_over_whatever_is_there(const Source &source, const fs::path &ta
         return failure;
     }
     if (!final.exists) {
-        return create_copy(source, FileAt{AT_FDCWD, {}, final.path.native()});
+        return create_copy(source, final.at);
     }
     if (same_file(source.status, final.status)) {
         return CopyFailure::onto_itself;
@@ -346,7 +359,7 @@ CopyFailure copy_file_to(const FileAt &source_file, const FileAt &target, bool t
             return failure;
         }
     }
-    return copy_over_whatever_is_there(source, fs::path(target.whole_path()), batch);
+    return copy_over_whatever_is_there(source, target, batch);
 }
 
 CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent) {
