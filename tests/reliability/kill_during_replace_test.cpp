@@ -205,6 +205,10 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     std::vector<std::chrono::microseconds> durations;
     for (int run = 0; run < whole_runs; ++run) {
         const auto start = Clock::now();
+        // The batches' file system sync would also write what the reset
+        // left pending: every run starts with nothing pending, so that the
+        // timed runs and the killed ones take alike.
+        ::sync();
         const auto whole = run_with_limit(machine, accept_defaults, 120s);
         durations.push_back(
             std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
@@ -233,12 +237,15 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
 
     const unsigned seed = chosen_seed();
     std::mt19937 random(seed);
-    std::uniform_int_distribution<long> moment_us(0, full_run.count());
+    // Past the whole run too: a killed run often takes longer than one left
+    // alone, and the moments late in it (the rewrites) must be hit as well.
+    std::uniform_int_distribution<long> moment_us(0, full_run.count() * 3 / 2);
     int kills = 0;
     int completed = 0;
     int web_partly_new = 0; // kills amid the web files' batches
     for (int attempt = 0; attempt < most_attempts && kills < required_kills; ++attempt) {
         const std::chrono::microseconds moment(moment_us(random));
+        ::sync();
         const auto run = run_with_limit(
             machine, accept_defaults,
             std::max(1ms, std::chrono::duration_cast<std::chrono::milliseconds>(moment)));
