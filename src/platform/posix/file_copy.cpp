@@ -56,13 +56,30 @@ int write_all(int out, const char *data, std::size_t size) {
     return 0;
 }
 
+// Reads until `size` bytes are in or the file ends: how many came.
+ssize_t read_fully(int fd, char *data, std::size_t size, off64_t offset) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t part =
+            ::pread(fd, data + got, size - got, offset + static_cast<off64_t>(got));
+        if (part < 0 && errno == EINTR) {
+            continue;
+        }
+        if (part < 0) {
+            return -1;
+        }
+        if (part == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(part);
+    }
+    return static_cast<ssize_t>(got);
+}
+
 int copy_by_reading(int in, off64_t offset, int out) {
     static std::vector<char> buffer(std::size_t{1} << 17);
     for (;;) {
-        const ssize_t got = ::pread(in, buffer.data(), buffer.size(), offset);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = read_fully(in, buffer.data(), buffer.size(), offset);
         if (got <= 0) {
             return got < 0 ? errno : 0;
         }
@@ -203,26 +220,6 @@ CopyFailure replace_atomically(const Source &source, const FinalTarget &final,
     return CopyFailure::none;
 }
 
-// Reads until `size` bytes are in or the file ends: how many came.
-ssize_t read_fully(int fd, char *data, std::size_t size, off64_t offset) {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t part =
-            ::pread(fd, data + got, size - got, offset + static_cast<off64_t>(got));
-        if (part < 0 && errno == EINTR) {
-            continue;
-        }
-        if (part < 0) {
-            return -1;
-        }
-        if (part == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(part);
-    }
-    return static_cast<ssize_t>(got);
-}
-
 // Compared byte for byte, not by size and time: a copy left out is certainly
 // what it would have written. Both sizes are known and equal, so reading
 // stops there, without a call to see the end; a file that claims to be empty
@@ -261,7 +258,7 @@ bool holds_same_bytes(const Source &source, const FinalTarget &final) {
 }
 
 bool same_file(const struct stat &a, const struct stat &b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return identity_of(a) == identity_of(b);
 }
 
 CopyFailure copy_over_whatever_is_there(const Source &source, const FileAt &target,
