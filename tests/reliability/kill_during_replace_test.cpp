@@ -23,11 +23,11 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr int required_kills = 200;
-constexpr int most_attempts = 400;
+constexpr int most_attempts = 600;
 constexpr int whole_runs = 3;
 // Large enough that the replacement itself takes a good share of a run.
 constexpr std::size_t httpd_conf_lines = 600'000;
-constexpr std::size_t startup_bat_lines = 400'000;
+constexpr std::size_t startup_bat_lines = 800'000;
 // A new version of the web files over the installed ones: more than two of
 // the copy's batches, every file other bytes of the same size.
 constexpr int web_files = 600;
@@ -231,25 +231,35 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
         }
     }
 
-    // The median, as a busy machine makes a run now and then much slower.
-    std::sort(durations.begin(), durations.end());
-    const std::chrono::microseconds full_run = durations[durations.size() / 2];
+    // The median, as a busy machine makes a run now and then much slower;
+    // every run that ends before its kill joins them, so that a first
+    // estimate too long or too short is mended as the kills go on.
+    const auto full_run = [&durations] {
+        std::nth_element(durations.begin(), durations.begin() + durations.size() / 2,
+                         durations.end());
+        return durations[durations.size() / 2];
+    };
 
     const unsigned seed = chosen_seed();
     std::mt19937 random(seed);
-    // Past the whole run too: a killed run often takes longer than one left
-    // alone, and the moments late in it (the rewrites) must be hit as well.
-    std::uniform_int_distribution<long> moment_us(0, full_run.count() * 3 / 2);
     int kills = 0;
     int completed = 0;
     int web_partly_new = 0; // kills amid the web files' batches
     for (int attempt = 0; attempt < most_attempts && kills < required_kills; ++attempt) {
-        const std::chrono::microseconds moment(moment_us(random));
+        // Past the whole run too: a killed run may take longer than one left
+        // alone, and the moments late in it (the rewrites) must be hit as well.
+        const std::chrono::microseconds moment(
+            std::uniform_int_distribution<long>(0, full_run().count() * 3 / 2)(random));
         ::sync();
+        const auto start = Clock::now();
         const auto run = run_with_limit(
             machine, accept_defaults,
             std::max(1ms, std::chrono::duration_cast<std::chrono::milliseconds>(moment)));
         (run.timed_out ? kills : completed) += 1;
+        if (!run.timed_out) {
+            durations.push_back(
+                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
+        }
         const std::string when = "killed after " + std::to_string(moment.count()) + " us (seed " +
                                  std::to_string(seed) + ")";
         const bool httpd_was_new = e2e::read_file(httpd.path) == httpd.new_content;
@@ -277,7 +287,7 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
 
     std::cout << "httpd.conf " << httpd.old_content.size() / 1000000 << " MB, startup.bat "
               << startup.old_content.size() / 1000000 << " MB; seed " << seed << ", a whole run "
-              << full_run.count() / 1000 << " ms; " << kills << " kills, " << completed
+              << full_run().count() / 1000 << " ms; " << kills << " kills, " << completed
               << " runs ended before their kill; httpd.conf new " << httpd.found_new
               << " times, killed inside its replace " << httpd.killed_while_replacing
               << " times; startup.bat new " << startup.found_new
