@@ -121,6 +121,17 @@ void keep_modification_time(int fd, const struct stat &source) {
     static_cast<void>(::futimens(fd, times));
 }
 
+// Reading to compare or copy is no use of the file that its access time
+// should record, and recording it would dirty every inode a re-run reads.
+// Only the file's owner may ask for that.
+int open_for_reading(const FileAt &file, int flags) {
+    const int fd = ::openat(file.directory, file.name.c_str(), flags | O_RDONLY | O_NOATIME);
+    if (fd >= 0 || errno != EPERM) {
+        return fd;
+    }
+    return ::openat(file.directory, file.name.c_str(), flags | O_RDONLY);
+}
+
 CopyFailure open_failure(int error) {
     return error == ENOENT ? CopyFailure::file_not_found : failure_from_errno(error);
 }
@@ -229,8 +240,7 @@ bool holds_same_bytes(const Source &source, const FinalTarget &final) {
     if (!S_ISREG(final.status.st_mode) || (size != 0 && final.status.st_size != size)) {
         return false;
     }
-    const FileDescriptor target(
-        ::openat(final.at.directory, final.at.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor target(open_for_reading(final.at, O_NOFOLLOW | O_CLOEXEC));
     if (!target.is_open()) {
         return false;
     }
@@ -238,7 +248,7 @@ bool holds_same_bytes(const Source &source, const FinalTarget &final) {
     static std::vector<char> theirs(ours.size());
     // Small at first: a file that changed mostly differs early.
     off64_t offset = 0;
-    for (std::size_t chunk = std::size_t{1} << 14;; chunk = std::min(chunk * 2, ours.size())) {
+    for (std::size_t chunk = std::size_t{1} << 16;; chunk = std::min(chunk * 2, ours.size())) {
         const std::size_t wanted =
             size == 0 ? chunk : static_cast<std::size_t>(std::min<off64_t>(chunk, size - offset));
         const ssize_t source_part = read_fully(source.fd, ours.data(), wanted, offset);
@@ -341,8 +351,7 @@ CopyFailure failure_from_errno(int error) {
 
 CopyFailure copy_file_to(const FileAt &source_file, const FileAt &target, bool target_known_absent,
                          ReplaceBatch &batch) {
-    const FileDescriptor fd(
-        ::openat(source_file.directory, source_file.name.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor fd(open_for_reading(source_file, O_CLOEXEC));
     if (!fd.is_open()) {
         return open_failure(errno);
     }
