@@ -71,8 +71,9 @@ struct stat status_of(const fs::path &path) {
 }
 
 // A target that holds the source's bytes keeps its inode and times (reading
-// it is no access to record), read-only or not; one differing byte anywhere, even past the first compared chunk,
-// has it replaced, unless it is read-only.
+// it is no access to record), read-only or not; one differing byte
+// anywhere, even past the first compared chunk, has it replaced, unless it is
+// read-only.
 TEST(CopyFileTo, ATargetThatHoldsTheBytesAlreadyIsLeftAsItIs) {
     constexpr std::size_t same = std::string::npos;
     const struct {
