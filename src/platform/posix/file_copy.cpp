@@ -24,19 +24,6 @@ namespace fs = std::filesystem;
 constexpr int max_link_hops = 40;
 constexpr std::size_t copy_chunk = std::size_t{1} << 30;
 
-struct Source {
-    int fd = -1;
-    struct stat status {};
-};
-
-// Named in the caller's open directory until a symbolic link is followed,
-// by its whole path after.
-struct FinalTarget {
-    FileAt at;
-    bool exists = false;
-    struct stat status {};
-};
-
 bool can_fall_back_to_reading(int error) {
     return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
@@ -136,22 +123,25 @@ CopyFailure open_failure(int error) {
     return error == ENOENT ? CopyFailure::file_not_found : failure_from_errno(error);
 }
 
-CopyFailure examine_source(const FileDescriptor &fd, Source &source) {
-    source.fd = fd.get();
-    if (::fstat(fd.get(), &source.status) != 0) {
+CopyFailure open_source(const FileAt &file, CopySource &source) {
+    source.fd.reset(open_for_reading(file, O_CLOEXEC));
+    if (!source.fd.is_open()) {
+        return open_failure(errno);
+    }
+    if (::fstat(source.fd.get(), &source.status) != 0) {
         return failure_from_errno(errno);
     }
     return S_ISREG(source.status.st_mode) ? CopyFailure::none : CopyFailure::access_denied;
 }
 
-CopyFailure create_copy(const Source &source, const FileAt &target) {
+CopyFailure create_copy(const CopySource &source, const FileAt &target) {
     FileDescriptor out(::openat(target.directory, target.name.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                                 source.status.st_mode & 0777));
     if (!out.is_open()) {
         return failure_from_errno(errno);
     }
-    int error = copy_bytes(source.fd, source.status.st_size, out.get());
+    int error = copy_bytes(source.fd.get(), source.status.st_size, out.get());
     if (error == 0) {
         keep_modification_time(out.get(), source.status);
         error = out.close();
@@ -195,8 +185,8 @@ bool take_over_ownership(int fd, const struct stat &target) {
     return ours || ::fchown(fd, target.st_uid, target.st_gid) == 0;
 }
 
-int fill_replacement(int fd, const Source &source, const struct stat &target) {
-    if (const int error = copy_bytes(source.fd, source.status.st_size, fd)) {
+int fill_replacement(int fd, const CopySource &source, const struct stat &target) {
+    if (const int error = copy_bytes(source.fd.get(), source.status.st_size, fd)) {
         return error;
     }
     take_over_ownership(fd, target);
@@ -215,7 +205,7 @@ std::pair<dev_t, ino_t> identity_of(const struct stat &status) {
 
 // The rename, when the batch is published, is the single moment the content
 // changes: before it the old bytes are there, after it the new ones, synced.
-CopyFailure replace_atomically(const Source &source, const FinalTarget &final,
+CopyFailure replace_atomically(const CopySource &source, const FinalTarget &final,
                                ReplaceBatch &batch) {
     std::string path = final.at.whole_path();
     std::string directory = fs::path(path).parent_path().native();
@@ -231,28 +221,28 @@ CopyFailure replace_atomically(const Source &source, const FinalTarget &final,
     return CopyFailure::none;
 }
 
+// Worth reading both to compare: a regular file of the same size. A file
+// that claims to be empty may not be, and is read to its end.
+bool may_hold_same_bytes(const CopySource &source, const FinalTarget &final) {
+    const off64_t size = source.status.st_size;
+    return S_ISREG(final.status.st_mode) && (size == 0 || final.status.st_size == size);
+}
+
 // Compared byte for byte, not by size and time: a copy left out is certainly
 // what it would have written. Both sizes are known and equal, so reading
-// stops there, without a call to see the end; a file that claims to be empty
-// may not be, and is read to its end.
-bool holds_same_bytes(const Source &source, const FinalTarget &final) {
+// stops there, without a call to see the end. Each thread that compares has
+// its own buffers.
+bool holds_same_bytes(const CopySource &source, int target) {
     const off64_t size = source.status.st_size;
-    if (!S_ISREG(final.status.st_mode) || (size != 0 && final.status.st_size != size)) {
-        return false;
-    }
-    const FileDescriptor target(open_for_reading(final.at, O_NOFOLLOW | O_CLOEXEC));
-    if (!target.is_open()) {
-        return false;
-    }
-    static std::vector<char> ours(std::size_t{1} << 18);
-    static std::vector<char> theirs(ours.size());
+    thread_local std::vector<char> ours(std::size_t{1} << 18);
+    thread_local std::vector<char> theirs(ours.size());
     // Small at first: a file that changed mostly differs early.
     off64_t offset = 0;
     for (std::size_t chunk = std::size_t{1} << 16;; chunk = std::min(chunk * 2, ours.size())) {
         const std::size_t wanted =
             size == 0 ? chunk : static_cast<std::size_t>(std::min<off64_t>(chunk, size - offset));
-        const ssize_t source_part = read_fully(source.fd, ours.data(), wanted, offset);
-        const ssize_t target_part = read_fully(target.get(), theirs.data(), wanted, offset);
+        const ssize_t source_part = read_fully(source.fd.get(), ours.data(), wanted, offset);
+        const ssize_t target_part = read_fully(target, theirs.data(), wanted, offset);
         if (source_part < 0 || source_part != target_part ||
             std::memcmp(ours.data(), theirs.data(), static_cast<std::size_t>(source_part)) != 0) {
             return false;
@@ -269,30 +259,6 @@ bool holds_same_bytes(const Source &source, const FinalTarget &final) {
 
 bool same_file(const struct stat &a, const struct stat &b) {
     return identity_of(a) == identity_of(b);
-}
-
-CopyFailure copy_over_whatever_is_there(const Source &source, const FileAt &target,
-                                        ReplaceBatch &batch) {
-    FinalTarget final;
-    if (const CopyFailure failure = find_final_target(target, final);
-        failure != CopyFailure::none) {
-        return failure;
-    }
-    if (!final.exists) {
-        return create_copy(source, final.at);
-    }
-    if (same_file(source.status, final.status)) {
-        return CopyFailure::onto_itself;
-    }
-    // A file that waits in the batch will hold other bytes than it does now.
-    if (!batch.replaces(identity_of(final.status)) && holds_same_bytes(source, final)) {
-        return CopyFailure::none;
-    }
-    // Checked on the mode bits: root passes every access() test.
-    if (!S_ISREG(final.status.st_mode) || (final.status.st_mode & S_IWUSR) == 0) {
-        return CopyFailure::access_denied;
-    }
-    return replace_atomically(source, final, batch);
 }
 
 } // namespace
@@ -349,23 +315,59 @@ CopyFailure failure_from_errno(int error) {
     }
 }
 
-CopyFailure copy_file_to(const FileAt &source_file, const FileAt &target, bool target_known_absent,
+PendingCopy::PendingCopy(const FileAt &source, const FileAt &target)
+    : source_(source), target_(target) {
+    failure_ = open_source(source, opened_);
+    if (failure_ == CopyFailure::none) {
+        failure_ = find_final_target(target, final_);
+    }
+    if (failure_ == CopyFailure::none && final_.exists &&
+        !same_file(opened_.status, final_.status) && may_hold_same_bytes(opened_, final_)) {
+        final_fd_.reset(open_for_reading(final_.at, O_NOFOLLOW | O_CLOEXEC));
+    }
+}
+
+void PendingCopy::compare() {
+    same_bytes_ = final_fd_.is_open() && holds_same_bytes(opened_, final_fd_.get());
+}
+
+CopyFailure PendingCopy::finish(ReplaceBatch &batch) {
+    if (failure_ != CopyFailure::none) {
+        return failure_;
+    }
+    if (!final_.exists) {
+        return create_copy(opened_, final_.at);
+    }
+    if (same_file(opened_.status, final_.status)) {
+        return CopyFailure::onto_itself;
+    }
+    // A file that waits in the batch will hold other bytes than it does now.
+    if (same_bytes_ && !batch.replaces(identity_of(final_.status))) {
+        left_alone_ = true;
+        return CopyFailure::none;
+    }
+    // Checked on the mode bits: root passes every access() test.
+    if (!S_ISREG(final_.status.st_mode) || (final_.status.st_mode & S_IWUSR) == 0) {
+        return CopyFailure::access_denied;
+    }
+    return replace_atomically(opened_, final_, batch);
+}
+
+CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent,
                          ReplaceBatch &batch) {
-    const FileDescriptor fd(open_for_reading(source_file, O_CLOEXEC));
-    if (!fd.is_open()) {
-        return open_failure(errno);
-    }
-    Source source;
-    if (const CopyFailure failure = examine_source(fd, source); failure != CopyFailure::none) {
-        return failure;
-    }
     if (target_known_absent) {
-        const CopyFailure failure = create_copy(source, target);
+        CopySource opened;
+        CopyFailure failure = open_source(source, opened);
+        if (failure == CopyFailure::none) {
+            failure = create_copy(opened, target);
+        }
         if (failure != CopyFailure::already_exists) {
             return failure;
         }
     }
-    return copy_over_whatever_is_there(source, target, batch);
+    PendingCopy copy(source, target);
+    copy.compare();
+    return copy.finish(batch);
 }
 
 CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent) {

@@ -4,6 +4,9 @@
 
 #include "platform/posix/file_descriptor.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -52,10 +55,57 @@ struct FileAt {
 CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent);
 
 class ReplaceBatch;
+
 // The same, but a replacement waits in `batch` until the batch is published:
 // the target keeps its old bytes until then.
 CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent,
                          ReplaceBatch &batch);
+
+struct CopySource {
+    FileDescriptor fd{-1};
+    struct stat status {};
+};
+
+// Named in the caller's open directory until a symbolic link is followed,
+// by its whole path after.
+struct FinalTarget {
+    FileAt at{AT_FDCWD, {}, {}};
+    bool exists = false;
+    struct stat status {};
+};
+
+// One copy onto a target that may exist, in three steps, so that the reading
+// that tells whether the target already holds the bytes can go on beside the
+// next copies' lookups. Between the steps nothing else is done to the file
+// system that could change what the lookup found.
+class PendingCopy {
+  public:
+    // Opens the source and finds the final target; opens that too when it
+    // may hold the source's bytes.
+    PendingCopy(const FileAt &source, const FileAt &target);
+
+    // Only reads, so it may run on another thread, which then has the copy
+    // to itself until it is done.
+    void compare();
+    // Copies, unless compare() found the bytes in place; a replacement waits
+    // in `batch`.
+    CopyFailure finish(ReplaceBatch &batch);
+    // After finish(): no file was written, and none waits in the batch.
+    bool left_alone() const { return left_alone_; }
+
+    const FileAt &source() const { return source_; }
+    const FileAt &target() const { return target_; }
+
+  private:
+    FileAt source_;
+    FileAt target_;
+    CopySource opened_;
+    FinalTarget final_;
+    FileDescriptor final_fd_{-1}; // open to compare
+    CopyFailure failure_ = CopyFailure::none;
+    bool same_bytes_ = false;
+    bool left_alone_ = false;
+};
 
 // An open directory to name files in; the whole path serves when it cannot
 // be opened.

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <limits>
 
 namespace vorlan::platform::posix {
 
@@ -36,5 +39,14 @@ class FileDescriptor {
   private:
     int fd_;
 };
+
+// How many descriptors the process may have open at once.
+inline std::size_t descriptors_allowed() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return std::numeric_limits<std::size_t>::max();
+    }
+    return static_cast<std::size_t>(limit.rlim_cur);
+}
 
 } // namespace vorlan::platform::posix

@@ -1,6 +1,7 @@
 #include "platform/posix/replace_batch.h"
 
-#include <sys/resource.h>
+#include "platform/posix/file_descriptor.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,12 +22,7 @@ constexpr off_t most_waiting_bytes = off_t{64} << 20;
 constexpr std::size_t files_worth_a_file_system_sync = 8;
 
 std::size_t waiting_files_allowed() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
-        return most_waiting_files;
-    }
-    const auto half = static_cast<std::size_t>(limit.rlim_cur / 2);
-    return std::clamp<std::size_t>(half, 1, most_waiting_files);
+    return std::clamp<std::size_t>(descriptors_allowed() / 2, 1, most_waiting_files);
 }
 
 } // namespace

@@ -131,7 +131,9 @@ class TreeCopy {
                 return false;
             }
         }
-        return true;
+        // While the directories are open, and before the next is made.
+        const CopyFailure failure = files_.settle();
+        return failure == CopyFailure::none || fail(failure);
     }
 
     bool copy_subdirectories(const fs::path &from, const std::vector<DirectoryEntry> &entries,

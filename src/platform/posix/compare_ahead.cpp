@@ -1,0 +1,75 @@
+#include "platform/posix/compare_ahead.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace vorlan::platform::posix {
+
+std::size_t CompareAhead::most_handed() {
+    static const std::size_t most = std::clamp<std::size_t>(descriptors_allowed() / 16, 1, slots);
+    return most;
+}
+
+CompareAhead::CompareAhead() {
+    try {
+        thread_ = std::thread(&CompareAhead::compare_in_turn, this);
+    } catch (const std::system_error &) {
+        // Without a second thread every copy is compared as it is handed.
+    }
+}
+
+CompareAhead::~CompareAhead() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    const std::uint64_t handed = handed_.load(std::memory_order_relaxed);
+    if (handed > 0) {
+        wait(handed - 1); // so that the slot for the end is free
+    }
+    handed_copies_[handed % slots] = nullptr;
+    handed_.store(handed + 1, std::memory_order_release);
+    handed_.notify_one();
+    thread_.join();
+}
+
+std::uint64_t CompareAhead::hand(PendingCopy &copy) {
+    const std::uint64_t number = handed_.load(std::memory_order_relaxed);
+    if (!thread_.joinable()) {
+        copy.compare();
+        handed_.store(number + 1, std::memory_order_relaxed);
+        return number;
+    }
+    handed_copies_[number % slots] = &copy;
+    handed_.store(number + 1, std::memory_order_release);
+    handed_.notify_one();
+    return number;
+}
+
+void CompareAhead::wait(std::uint64_t number) {
+    if (!thread_.joinable()) {
+        return;
+    }
+    for (std::uint64_t done = compared_.load(std::memory_order_acquire); done <= number;
+         done = compared_.load(std::memory_order_acquire)) {
+        compared_.wait(done, std::memory_order_acquire);
+    }
+}
+
+// A null copy is the end.
+void CompareAhead::compare_in_turn() {
+    for (std::uint64_t next = 0;; ++next) {
+        for (std::uint64_t handed = handed_.load(std::memory_order_acquire); handed == next;
+             handed = handed_.load(std::memory_order_acquire)) {
+            handed_.wait(handed, std::memory_order_acquire);
+        }
+        PendingCopy *const copy = handed_copies_[next % slots];
+        if (copy == nullptr) {
+            return;
+        }
+        copy->compare();
+        compared_.store(next + 1, std::memory_order_release);
+        compared_.notify_one();
+    }
+}
+
+} // namespace vorlan::platform::posix
