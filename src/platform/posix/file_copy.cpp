@@ -321,14 +321,17 @@ PendingCopy::PendingCopy(const FileAt &source, const FileAt &target)
     if (failure_ == CopyFailure::none) {
         failure_ = find_final_target(target, final_);
     }
-    if (failure_ == CopyFailure::none && final_.exists &&
-        !same_file(opened_.status, final_.status) && may_hold_same_bytes(opened_, final_)) {
-        final_fd_.reset(open_for_reading(final_.at, O_NOFOLLOW | O_CLOEXEC));
-    }
+    worth_comparing_ = failure_ == CopyFailure::none && final_.exists &&
+                       !same_file(opened_.status, final_.status) &&
+                       may_hold_same_bytes(opened_, final_);
 }
 
+// The target is opened here, not with the lookup, to share out the work.
 void PendingCopy::compare() {
-    same_bytes_ = final_fd_.is_open() && holds_same_bytes(opened_, final_fd_.get());
+    if (worth_comparing_) {
+        const FileDescriptor target(open_for_reading(final_.at, O_NOFOLLOW | O_CLOEXEC));
+        same_bytes_ = target.is_open() && holds_same_bytes(opened_, target.get());
+    }
 }
 
 CopyFailure PendingCopy::finish(ReplaceBatch &batch) {

@@ -80,8 +80,7 @@ struct FinalTarget {
 // system that could change what the lookup found.
 class PendingCopy {
   public:
-    // Opens the source and finds the final target; opens that too when it
-    // may hold the source's bytes.
+    // Opens the source and finds the final target.
     PendingCopy(const FileAt &source, const FileAt &target);
 
     // Only reads, so it may run on another thread, which then has the copy
@@ -101,8 +100,8 @@ class PendingCopy {
     FileAt target_;
     CopySource opened_;
     FinalTarget final_;
-    FileDescriptor final_fd_{-1}; // open to compare
     CopyFailure failure_ = CopyFailure::none;
+    bool worth_comparing_ = false;
     bool same_bytes_ = false;
     bool left_alone_ = false;
 };
