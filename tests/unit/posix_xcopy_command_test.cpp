@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -158,6 +161,35 @@ TEST_F(XcopyCommand, ARerunStopsAtAReadOnlyFileAndLeavesTheFilesAfterIt) {
         const std::string name = "f" + std::to_string(i);
         EXPECT_EQ(read_file(c("dst") / name), (i < 31 || i % 3 == 0 ? "new " : "old ") + name);
     }
+}
+
+// Under a limit on file sizes the 22nd new file fails as it is filled, once
+// the files after it were made: those go again, as if never begun.
+TEST_F(XcopyCommand, AFirstCopyStopsAtAFileItCannotWriteAndLeavesNoneAfterIt) {
+    fs::remove_all(c("src"));
+    Lines listed;
+    Files copied;
+    for (int i = 10; i < 50; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        write_file(c("src") / name, i == 31 ? binary_content(1 << 17, 1) : name);
+        if (i < 31) {
+            listed.push_back(R"(C:\src\)" + name);
+            copied[name] = name;
+        }
+    }
+    listed.push_back("21 File(s) copied");
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const rlimit small{1 << 16, before.rlim_max};
+    const auto on_too_big = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto result = run(R"(xcopy C:\src\*.* C:\dst /s)");
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, on_too_big);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, Lines{"There is not enough space on the disk."});
+    EXPECT_EQ(result.out, listed);
+    EXPECT_EQ(files_below(c("dst")), copied);
 }
 
 // The 256th replacement publishes its batch while the next copy, looked up

@@ -134,20 +134,33 @@ CopyFailure open_source(const FileAt &file, CopySource &source) {
     return S_ISREG(source.status.st_mode) ? CopyFailure::none : CopyFailure::access_denied;
 }
 
-CopyFailure create_copy(const CopySource &source, const FileAt &target) {
-    FileDescriptor out(::openat(target.directory, target.name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                source.status.st_mode & 0777));
-    if (!out.is_open()) {
-        return failure_from_errno(errno);
-    }
-    int error = copy_bytes(source.fd.get(), source.status.st_size, out.get());
+// Exclusive: a file that appeared meanwhile is not written over.
+int create_new(const CopySource &source, const FileAt &target, FileDescriptor &out) {
+    out.reset(::openat(target.directory, target.name.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.status.st_mode & 0777));
+    return out.is_open() ? 0 : errno;
+}
+
+int fill_new(const CopySource &source, FileDescriptor &out) {
+    const int error = copy_bytes(source.fd.get(), source.status.st_size, out.get());
     if (error == 0) {
         keep_modification_time(out.get(), source.status);
-        error = out.close();
     }
-    if (error != 0) {
-        ::unlinkat(target.directory, target.name.c_str(), 0);
+    const int closed = out.close();
+    return error != 0 ? error : closed;
+}
+
+void remove_new(const FileAt &target) {
+    ::unlinkat(target.directory, target.name.c_str(), 0);
+}
+
+CopyFailure create_copy(const CopySource &source, const FileAt &target) {
+    FileDescriptor out(-1);
+    if (const int error = create_new(source, target, out)) {
+        return failure_from_errno(error);
+    }
+    if (const int error = fill_new(source, out)) {
+        remove_new(target);
         return failure_from_errno(error);
     }
     return CopyFailure::none;
@@ -315,38 +328,56 @@ CopyFailure failure_from_errno(int error) {
     }
 }
 
-PendingCopy::PendingCopy(const FileAt &source, const FileAt &target)
+PendingCopy::PendingCopy(const FileAt &source, const FileAt &target, bool create)
     : source_(source), target_(target) {
     failure_ = open_source(source, opened_);
-    if (failure_ == CopyFailure::none) {
-        failure_ = find_final_target(target, final_);
+    if (failure_ != CopyFailure::none) {
+        return;
     }
+    if (create) {
+        const int error = create_new(opened_, target, created_);
+        creates_ = error == 0;
+        found_target_ = error == EEXIST;
+        failure_ = failure_from_errno(error);
+        return;
+    }
+    failure_ = find_final_target(target, final_);
     worth_comparing_ = failure_ == CopyFailure::none && final_.exists &&
                        !same_file(opened_.status, final_.status) &&
                        may_hold_same_bytes(opened_, final_);
 }
 
 // The target is opened here, not with the lookup, to share out the work.
-void PendingCopy::compare() {
-    if (worth_comparing_) {
+void PendingCopy::run_ahead() {
+    if (creates_) {
+        fill_error_ = fill_new(opened_, created_);
+    } else if (worth_comparing_) {
         const FileDescriptor target(open_for_reading(final_.at, O_NOFOLLOW | O_CLOEXEC));
         same_bytes_ = target.is_open() && holds_same_bytes(opened_, target.get());
     }
 }
 
 CopyFailure PendingCopy::finish(ReplaceBatch &batch) {
+    finished_ = true;
     if (failure_ != CopyFailure::none) {
         return failure_;
     }
+    if (creates_) {
+        if (fill_error_ != 0) {
+            remove_new(target_);
+        }
+        return failure_from_errno(fill_error_);
+    }
     if (!final_.exists) {
-        return create_copy(opened_, final_.at);
+        const CopyFailure failure = create_copy(opened_, final_.at);
+        created_on_finish_ = failure == CopyFailure::none;
+        return failure;
     }
     if (same_file(opened_.status, final_.status)) {
         return CopyFailure::onto_itself;
     }
     // A file that waits in the batch will hold other bytes than it does now.
     if (same_bytes_ && !batch.replaces(identity_of(final_.status))) {
-        left_alone_ = true;
         return CopyFailure::none;
     }
     // Checked on the mode bits: root passes every access() test.
@@ -356,20 +387,19 @@ CopyFailure PendingCopy::finish(ReplaceBatch &batch) {
     return replace_atomically(opened_, final_, batch);
 }
 
+void PendingCopy::discard() {
+    if (creates_ && !finished_) {
+        remove_new(target_);
+    }
+}
+
 CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent,
                          ReplaceBatch &batch) {
-    if (target_known_absent) {
-        CopySource opened;
-        CopyFailure failure = open_source(source, opened);
-        if (failure == CopyFailure::none) {
-            failure = create_copy(opened, target);
-        }
-        if (failure != CopyFailure::already_exists) {
-            return failure;
-        }
+    PendingCopy copy(source, target, target_known_absent);
+    if (copy.found_target()) {
+        return copy_file_to(source, target, false, batch);
     }
-    PendingCopy copy(source, target);
-    copy.compare();
+    copy.run_ahead();
     return copy.finish(batch);
 }
 

@@ -74,23 +74,33 @@ struct FinalTarget {
     struct stat status {};
 };
 
-// One copy onto a target that may exist, in three steps, so that the reading
-// that tells whether the target already holds the bytes can go on beside the
-// next copies' lookups. Between the steps nothing else is done to the file
-// system that could change what the lookup found.
+// One copy in three steps, so that its reading and writing can go on beside
+// the next copies' lookups. Between the steps nothing else is done to the
+// file system that could change what the lookup found.
 class PendingCopy {
   public:
-    // Opens the source and finds the final target.
-    PendingCopy(const FileAt &source, const FileAt &target);
+    // Opens the source and finds the final target. Onto a target the caller
+    // has just seen absent (`create`), the new file is made here, in the
+    // order of the copies, and filled by run_ahead().
+    PendingCopy(const FileAt &source, const FileAt &target, bool create);
 
-    // Only reads, so it may run on another thread, which then has the copy
-    // to itself until it is done.
-    void compare();
-    // Copies, unless compare() found the bytes in place; a replacement waits
-    // in `batch`.
+    // Reads the target to compare, or fills the new file: touches nothing
+    // but this copy's files, so it may run on another thread, which then has
+    // the copy to itself until it is done.
+    void run_ahead();
+    // Copies, unless run_ahead() did or found the bytes in place; a
+    // replacement waits in `batch`.
     CopyFailure finish(ReplaceBatch &batch);
-    // After finish(): no file was written, and none waits in the batch.
-    bool left_alone() const { return left_alone_; }
+    // For a copy not finished: the file it created goes again.
+    void discard();
+
+    // Seen absent but there all the same: nothing was done, and the copy is
+    // to be made again without `create`.
+    bool found_target() const { return found_target_; }
+    // A failure that run_ahead() cannot change.
+    bool failed() const { return failure_ != CopyFailure::none; }
+    // After finish(): it made a file that the lookups since could not see.
+    bool created_on_finish() const { return created_on_finish_; }
 
     const FileAt &source() const { return source_; }
     const FileAt &target() const { return target_; }
@@ -100,10 +110,15 @@ class PendingCopy {
     FileAt target_;
     CopySource opened_;
     FinalTarget final_;
+    FileDescriptor created_{-1}; // the new file, until run_ahead() fills it
+    bool creates_ = false;
+    int fill_error_ = 0;
     CopyFailure failure_ = CopyFailure::none;
+    bool found_target_ = false;
     bool worth_comparing_ = false;
     bool same_bytes_ = false;
-    bool left_alone_ = false;
+    bool created_on_finish_ = false;
+    bool finished_ = false;
 };
 
 // An open directory to name files in; the whole path serves when it cannot

@@ -6,26 +6,35 @@ namespace vorlan::platform::posix {
 
 CopyFailure CopiedFiles::copy(const FileAt &source, const FileAt &target, bool target_known_absent,
                               std::string shown) {
-    if (target_known_absent) {
-        // A new file could be what a copy looked up earlier would find.
+    // Copies that create and copies that look up do not wait side by side:
+    // one could miss, or read half written, a file that the other makes.
+    if (target_known_absent != creating_) {
         if (const CopyFailure failure = settle(); failure != CopyFailure::none) {
             return failure;
         }
-        const std::size_t waiting_before = batch_.size();
-        const CopyFailure failure = copy_file_to(source, target, true, batch_);
-        return record(failure, batch_.size() > waiting_before, std::move(shown));
+        creating_ = target_known_absent;
     }
-    if (comparing_.size() == CompareAhead::most_handed()) {
+    if (pending_.size() == CopyAhead::most_handed()) {
         if (const CopyFailure failure = finish_oldest(); failure != CopyFailure::none) {
             return failure;
         }
     }
-    hand(std::make_unique<PendingCopy>(source, target), std::move(shown));
-    return CopyFailure::none;
+    auto copy = std::make_unique<PendingCopy>(source, target, creating_);
+    if (copy->found_target()) {
+        if (const CopyFailure failure = settle(); failure != CopyFailure::none) {
+            return failure;
+        }
+        creating_ = false;
+        copy = std::make_unique<PendingCopy>(source, target, false);
+    }
+    const bool cannot_be_made = creating_ && copy->failed();
+    hand(std::move(copy), std::move(shown));
+    // No file is created after one that cannot be.
+    return cannot_be_made ? settle() : CopyFailure::none;
 }
 
 CopyFailure CopiedFiles::settle() {
-    while (!comparing_.empty()) {
+    while (!pending_.empty()) {
         if (const CopyFailure failure = finish_oldest(); failure != CopyFailure::none) {
             return failure;
         }
@@ -43,17 +52,17 @@ void CopiedFiles::hand(std::unique_ptr<PendingCopy> copy, std::string shown) {
         ahead_.emplace();
     }
     const std::uint64_t number = ahead_->hand(*copy);
-    comparing_.push_back({std::move(copy), std::move(shown), number});
+    pending_.push_back({std::move(copy), std::move(shown), number});
 }
 
 CopyFailure CopiedFiles::finish_oldest() {
-    Comparing oldest = std::move(comparing_.front());
-    comparing_.pop_front();
+    Pending oldest = std::move(pending_.front());
+    pending_.pop_front();
     ahead_->wait(oldest.number);
     const std::size_t waiting_before = batch_.size();
     const CopyFailure failure = oldest.copy->finish(batch_);
     const bool waits = batch_.size() > waiting_before;
-    const bool wrote = batch_.full() || (!waits && !oldest.copy->left_alone());
+    const bool wrote = batch_.full() || oldest.copy->created_on_finish();
     const CopyFailure recorded = record(failure, waits, std::move(oldest.shown));
     if (recorded == CopyFailure::none && wrote) {
         look_up_again();
@@ -63,7 +72,7 @@ CopyFailure CopiedFiles::finish_oldest() {
 
 CopyFailure CopiedFiles::record(CopyFailure failure, bool waits, std::string shown) {
     if (failure != CopyFailure::none) {
-        drop_compared(); // a command stops at its first failure
+        drop_pending(); // a command stops at its first failure
         const CopyFailure earlier = publish();
         return earlier != CopyFailure::none ? earlier : failure;
     }
@@ -75,27 +84,32 @@ CopyFailure CopiedFiles::record(CopyFailure failure, bool waits, std::string sho
     return batch_.full() ? publish() : CopyFailure::none;
 }
 
+// Files created ahead were made after every lookup since.
 void CopiedFiles::look_up_again() {
-    if (comparing_.empty()) {
+    if (pending_.empty() || creating_) {
         return;
     }
-    ahead_->wait(comparing_.back().number);
-    std::deque<Comparing> stale = std::move(comparing_);
-    comparing_.clear();
-    for (Comparing &old : stale) {
+    ahead_->wait(pending_.back().number);
+    std::deque<Pending> stale = std::move(pending_);
+    pending_.clear();
+    for (Pending &old : stale) {
         const FileAt source = old.copy->source();
         const FileAt target = old.copy->target();
         old.copy.reset();
-        hand(std::make_unique<PendingCopy>(source, target), std::move(old.shown));
+        hand(std::make_unique<PendingCopy>(source, target, false), std::move(old.shown));
     }
 }
 
-// Waits for the comparing thread to let go of them, then forgets them.
-void CopiedFiles::drop_compared() {
-    if (!comparing_.empty()) {
-        ahead_->wait(comparing_.back().number);
+// Waits for the second thread to let go of them, then forgets them and
+// removes what they created.
+void CopiedFiles::drop_pending() {
+    if (!pending_.empty()) {
+        ahead_->wait(pending_.back().number);
     }
-    comparing_.clear();
+    for (Pending &copy : pending_) {
+        copy.copy->discard();
+    }
+    pending_.clear();
 }
 
 CopyFailure CopiedFiles::publish() {

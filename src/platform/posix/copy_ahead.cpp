@@ -1,24 +1,24 @@
-#include "platform/posix/compare_ahead.h"
+#include "platform/posix/copy_ahead.h"
 
 #include <algorithm>
 #include <system_error>
 
 namespace vorlan::platform::posix {
 
-std::size_t CompareAhead::most_handed() {
+std::size_t CopyAhead::most_handed() {
     static const std::size_t most = std::clamp<std::size_t>(descriptors_allowed() / 16, 1, slots);
     return most;
 }
 
-CompareAhead::CompareAhead() {
+CopyAhead::CopyAhead() {
     try {
-        thread_ = std::thread(&CompareAhead::compare_in_turn, this);
+        thread_ = std::thread(&CopyAhead::run_in_turn, this);
     } catch (const std::system_error &) {
-        // Without a second thread every copy is compared as it is handed.
+        // Without a second thread every copy runs as it is handed.
     }
 }
 
-CompareAhead::~CompareAhead() {
+CopyAhead::~CopyAhead() {
     if (!thread_.joinable()) {
         return;
     }
@@ -32,10 +32,10 @@ CompareAhead::~CompareAhead() {
     thread_.join();
 }
 
-std::uint64_t CompareAhead::hand(PendingCopy &copy) {
+std::uint64_t CopyAhead::hand(PendingCopy &copy) {
     const std::uint64_t number = handed_.load(std::memory_order_relaxed);
     if (!thread_.joinable()) {
-        copy.compare();
+        copy.run_ahead();
         handed_.store(number + 1, std::memory_order_relaxed);
         return number;
     }
@@ -45,18 +45,18 @@ std::uint64_t CompareAhead::hand(PendingCopy &copy) {
     return number;
 }
 
-void CompareAhead::wait(std::uint64_t number) {
+void CopyAhead::wait(std::uint64_t number) {
     if (!thread_.joinable()) {
         return;
     }
-    for (std::uint64_t done = compared_.load(std::memory_order_acquire); done <= number;
-         done = compared_.load(std::memory_order_acquire)) {
-        compared_.wait(done, std::memory_order_acquire);
+    for (std::uint64_t done = done_.load(std::memory_order_acquire); done <= number;
+         done = done_.load(std::memory_order_acquire)) {
+        done_.wait(done, std::memory_order_acquire);
     }
 }
 
 // A null copy is the end.
-void CompareAhead::compare_in_turn() {
+void CopyAhead::run_in_turn() {
     for (std::uint64_t next = 0;; ++next) {
         for (std::uint64_t handed = handed_.load(std::memory_order_acquire); handed == next;
              handed = handed_.load(std::memory_order_acquire)) {
@@ -66,9 +66,9 @@ void CompareAhead::compare_in_turn() {
         if (copy == nullptr) {
             return;
         }
-        copy->compare();
-        compared_.store(next + 1, std::memory_order_release);
-        compared_.notify_one();
+        copy->run_ahead();
+        done_.store(next + 1, std::memory_order_release);
+        done_.notify_one();
     }
 }
 
