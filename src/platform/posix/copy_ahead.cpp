@@ -40,6 +40,7 @@ std::uint64_t CopyAhead::hand(PendingCopy &copy) {
         return number;
     }
     handed_copies_[number % slots] = &copy;
+    taken_[number % slots].store(false, std::memory_order_relaxed);
     handed_.store(number + 1, std::memory_order_release);
     handed_.notify_one();
     return number;
@@ -55,6 +56,18 @@ void CopyAhead::wait(std::uint64_t number) {
     }
 }
 
+bool CopyAhead::done(std::uint64_t number) const {
+    return !thread_.joinable() || done_.load(std::memory_order_acquire) > number;
+}
+
+bool CopyAhead::take(std::uint64_t number) {
+    if (!thread_.joinable() || taken_[number % slots].exchange(true, std::memory_order_acq_rel)) {
+        return false;
+    }
+    handed_copies_[number % slots]->run_ahead();
+    return true;
+}
+
 // A null copy is the end.
 void CopyAhead::run_in_turn() {
     for (std::uint64_t next = 0;; ++next) {
@@ -66,7 +79,9 @@ void CopyAhead::run_in_turn() {
         if (copy == nullptr) {
             return;
         }
-        copy->run_ahead();
+        if (!taken_[next % slots].exchange(true, std::memory_order_acq_rel)) {
+            copy->run_ahead();
+        }
         done_.store(next + 1, std::memory_order_release);
         done_.notify_one();
     }

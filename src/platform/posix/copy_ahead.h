@@ -29,6 +29,12 @@ class CopyAhead {
     std::uint64_t hand(PendingCopy &copy);
     // Returns once the copy numbered `number`, and every one before, is done.
     void wait(std::uint64_t number);
+    // Whether wait(number) would return at once.
+    bool done(std::uint64_t number) const;
+    // Runs the copy numbered `number` on this thread, unless the second
+    // thread has begun it: the copies handed since it was are independent of
+    // it, so that they may run in any order.
+    bool take(std::uint64_t number);
 
   private:
     void run_in_turn();
@@ -36,6 +42,7 @@ class CopyAhead {
     static constexpr std::size_t slots = 16;
 
     std::array<PendingCopy *, slots> handed_copies_{};
+    std::array<std::atomic<bool>, slots> taken_{}; // by either thread
     std::atomic<std::uint64_t> handed_{0};
     std::atomic<std::uint64_t> done_{0};
     std::thread thread_; // none when it could not be started: hand() runs the copy at once

@@ -15,7 +15,7 @@ CopyFailure CopiedFiles::copy(const FileAt &source, const FileAt &target, bool t
         creating_ = target_known_absent;
     }
     if (pending_.size() == CopyAhead::most_handed()) {
-        if (const CopyFailure failure = finish_oldest(); failure != CopyFailure::none) {
+        if (const CopyFailure failure = finish_half(); failure != CopyFailure::none) {
             return failure;
         }
     }
@@ -35,7 +35,7 @@ CopyFailure CopiedFiles::copy(const FileAt &source, const FileAt &target, bool t
 
 CopyFailure CopiedFiles::settle() {
     while (!pending_.empty()) {
-        if (const CopyFailure failure = finish_oldest(); failure != CopyFailure::none) {
+        if (const CopyFailure failure = finish_half(); failure != CopyFailure::none) {
             return failure;
         }
     }
@@ -53,6 +53,28 @@ void CopiedFiles::hand(std::unique_ptr<PendingCopy> copy, std::string shown) {
     }
     const std::uint64_t number = ahead_->hand(*copy);
     pending_.push_back({std::move(copy), std::move(shown), number});
+}
+
+// Half the copies at once, not one: waking for each would cost more than
+// the copy, and the other half keeps the second thread busy meanwhile. Until
+// that thread is through the first half, this one runs the newest copies
+// rather than wait: the queue holds one kind, so they do not depend on the
+// older ones.
+CopyFailure CopiedFiles::finish_half() {
+    std::size_t count = (pending_.size() + 1) / 2;
+    const std::uint64_t last = pending_[count - 1].number;
+    for (auto newest = pending_.rbegin(); newest != pending_.rend() - count; ++newest) {
+        if (ahead_->done(last) || !ahead_->take(newest->number)) {
+            break;
+        }
+    }
+    ahead_->wait(last);
+    for (; count > 0 && !pending_.empty(); --count) {
+        if (const CopyFailure failure = finish_oldest(); failure != CopyFailure::none) {
+            return failure;
+        }
+    }
+    return CopyFailure::none;
 }
 
 CopyFailure CopiedFiles::finish_oldest() {

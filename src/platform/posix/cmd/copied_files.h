@@ -53,6 +53,7 @@ class CopiedFiles {
     };
 
     void hand(std::unique_ptr<PendingCopy> copy, std::string shown);
+    CopyFailure finish_half();
     CopyFailure finish_oldest();
     CopyFailure record(CopyFailure failure, bool waits, std::string shown);
     void look_up_again();
