@@ -337,8 +337,7 @@ PendingCopy::PendingCopy(const FileAt &source, const FileAt &target, bool create
     if (create) {
         const int error = create_new(opened_, target, created_);
         creates_ = error == 0;
-        found_target_ = error == EEXIST;
-        failure_ = failure_from_errno(error);
+        failure_ = failure_from_errno(error); // EEXIST: found_target()
         return;
     }
     failure_ = find_final_target(target, final_);
@@ -358,7 +357,6 @@ void PendingCopy::run_ahead() {
 }
 
 CopyFailure PendingCopy::finish(ReplaceBatch &batch) {
-    finished_ = true;
     if (failure_ != CopyFailure::none) {
         return failure_;
     }
@@ -388,7 +386,7 @@ CopyFailure PendingCopy::finish(ReplaceBatch &batch) {
 }
 
 void PendingCopy::discard() {
-    if (creates_ && !finished_) {
+    if (creates_) {
         remove_new(target_);
     }
 }

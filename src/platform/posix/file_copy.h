@@ -91,12 +91,12 @@ class PendingCopy {
     // Copies, unless run_ahead() did or found the bytes in place; a
     // replacement waits in `batch`.
     CopyFailure finish(ReplaceBatch &batch);
-    // For a copy not finished: the file it created goes again.
+    // Instead of finish(): the file it created goes again.
     void discard();
 
     // Seen absent but there all the same: nothing was done, and the copy is
     // to be made again without `create`.
-    bool found_target() const { return found_target_; }
+    bool found_target() const { return failure_ == CopyFailure::already_exists; }
     // A failure that run_ahead() cannot change.
     bool failed() const { return failure_ != CopyFailure::none; }
     // After finish(): it made a file that the lookups since could not see.
@@ -114,11 +114,9 @@ class PendingCopy {
     bool creates_ = false;
     int fill_error_ = 0;
     CopyFailure failure_ = CopyFailure::none;
-    bool found_target_ = false;
     bool worth_comparing_ = false;
     bool same_bytes_ = false;
     bool created_on_finish_ = false;
-    bool finished_ = false;
 };
 
 // An open directory to name files in; the whole path serves when it cannot
