@@ -85,8 +85,9 @@ int Draft::open(const std::string &directory, unsigned mode) {
     if (can_name_unnamed_files()) {
         fd_.reset(
             ::open(directory_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(mode)));
+        // Locked only once it has a name: until then no other run can see it.
         if (fd_.is_open()) {
-            return lock_exclusively(fd_.get(), true);
+            return 0;
         }
         if (!unnamed_files_unsupported(errno)) {
             return errno;
@@ -116,6 +117,10 @@ int Draft::open(const std::string &directory, unsigned mode) {
 }
 
 int Draft::give_temporary_name() {
+    // A run clearing stale temporaries must see it as live the moment it has a name.
+    if (const int error = lock_exclusively(fd_.get(), true)) {
+        return error;
+    }
     for (;;) {
         std::string name = temporary_name_in(directory_);
         const int error = link_unnamed(fd_.get(), name);

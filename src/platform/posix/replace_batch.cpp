@@ -14,11 +14,12 @@ namespace {
 
 // What waits is bounded so that a kill or a failure costs little work, and
 // so that the drafts' descriptors stay well inside the process's limit.
-constexpr std::size_t most_waiting_files = 256;
+constexpr std::size_t most_waiting_files = 4096;
 constexpr off_t most_waiting_bytes = off_t{64} << 20;
 
-// From this many drafts on, one sync of their whole file system is cheaper
-// than one sync per draft; below it, it would also write others' data.
+// From this many drafts, or directories, on, one sync of their whole file
+// system is cheaper than one sync for each; below it, it would also write
+// others' data.
 constexpr std::size_t files_worth_a_file_system_sync = 8;
 
 std::size_t waiting_files_allowed() {
@@ -70,15 +71,21 @@ ReplaceBatch::Outcome ReplaceBatch::publish() {
 }
 
 int ReplaceBatch::sync_drafts() const {
-    if (pending_.size() < files_worth_a_file_system_sync) {
-        for (const Replacement &replacement : pending_) {
-            if (const int error = sync_file(replacement.draft->fd())) {
-                return error;
-            }
-        }
-        return 0;
+    if (pending_.size() >= files_worth_a_file_system_sync) {
+        return sync_file_systems();
     }
-    // The targets' devices are the drafts' ones: each lies beside its target.
+    for (const Replacement &replacement : pending_) {
+        if (const int error = sync_file(replacement.draft->fd())) {
+            return error;
+        }
+    }
+    return 0;
+}
+
+// The drafts' file systems are those of every directory in the batch: each
+// draft lies in its target's directory, and a directory is made only for the
+// files that go into it.
+int ReplaceBatch::sync_file_systems() const {
     std::set<dev_t> synced;
     for (const Replacement &replacement : pending_) {
         struct stat status {};
@@ -112,6 +119,9 @@ int ReplaceBatch::sync_directories(std::size_t published) const {
     std::set<std::string_view> directories(made_in_.begin(), made_in_.end());
     for (std::size_t i = 0; i < published; ++i) {
         directories.insert(pending_[i].directory);
+    }
+    if (directories.size() >= files_worth_a_file_system_sync && !pending_.empty()) {
+        return sync_file_systems();
     }
     for (const std::string_view directory : directories) {
         if (const int error = sync_directory(std::string(directory))) {

@@ -58,6 +58,7 @@ class ReplaceBatch {
     };
 
     int sync_drafts() const;
+    int sync_file_systems() const;
     std::size_t name_drafts(Outcome &outcome);
     int sync_directories(std::size_t published) const;
 
