@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 #include <system_error>
-#include <vector>
 
 namespace vorlan::platform::posix {
 namespace {
