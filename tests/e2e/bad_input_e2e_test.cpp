@@ -145,34 +145,6 @@ TEST(BadInput, AnswersNobodyExpected) {
                           "Include \"" + long_name + "\\conf\\jk\\vorlan_mod_jk.conf\"\r\n"));
              EXPECT_EQ(tomcat_file(m, "bin/startup.bat"), original_startup_bat);
          }},
-        {"UTF-8 answers are bytes like any other; ASCII letters still match in any case",
-         "y\nC:\\jdk-\xe6\x97\xa5\xe6\x9c\xac\n\nc:\\PROGRAMME\\Tomcat Gr\xc3\xb6\xc3\x9f"
-         "e\n\n",
-         0,
-         completed,
-         "",
-         {httpd_conf_key,
-          "C:/Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
-          "e/bin/startup.bat",
-          "C:/Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
-          "e/bin/shutdown.bat"},
-         [](const Scenario &m) {
-             m.add_servlet_container(m.c("Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
-                                         "e"));
-         },
-         [](const Scenario &m) {
-             const fs::path dir = m.c("Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
-                                      "e");
-             EXPECT_EQ(read_file(dir / "bin/shutdown.bat"),
-                       "set JAVA_HOME=C:\\jdk-\xe6\x97\xa5\xe6\x9c\xac\r\n" +
-                           std::string(original_shutdown_bat));
-             EXPECT_EQ(read_file(dir / "webapps/vorlan.war"), "war bytes");
-             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
-                                  "Include \"c:\\PROGRAMME\\Tomcat Gr\xc3\xb6\xc3\x9f"
-                                  "e\\conf\\jk\\vorlan_mod_jk.conf\""));
-         },
-         "Windows reads a path's bytes in its ANSI code page, where these UTF-8 bytes name "
-         "another folder"},
         {"trailing backslashes reach every line as typed and name the same folders",
          "y\nC:\\jdk\\\n" + apache + "\\\n" + tomcat + "\\\n\n",
          0,
