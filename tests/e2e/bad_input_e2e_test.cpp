@@ -227,7 +227,7 @@ TEST(BadInput, AnswersNobodyExpected) {
         // names none: its jars cannot be placed, the rest is done.
         {"a relative Tomcat directory leaves the toolkit out",
          "y\n\n\n..\\tomcat\n\n",
-         0,
+         2,
          completed,
          several_onto_one,
          {httpd_conf_key, "root/tomcat/bin/startup.bat", "root/tomcat/bin/shutdown.bat"},
@@ -256,7 +256,7 @@ TEST(BadInput, AnswersNobodyExpected) {
          }},
         {"a Tomcat directory beginning with a backslash has no drive for the toolkit",
          "y\n\n\n\\tomcat\n\n",
-         0,
+         2,
          completed,
          several_onto_one,
          {httpd_conf_key, "root/tomcat/bin/startup.bat", "root/tomcat/bin/shutdown.bat"},
@@ -356,6 +356,17 @@ TEST(BadInput, MachinesNobodyExpected) {
          }},
         {"a Java SDK on a drive that is not mapped is only a name", "y\nQ:\\jdk\n\n\n\n", 0,
          completed, "", every_rewrite},
+        {"a distribution without jar files: every other step is done, and the status says so",
+         "y\n\n\n\n\n", 2, completed, "The system cannot find the file specified.\n", every_rewrite,
+         [](const Scenario &m) {
+             fs::remove(m.dist / "pja.jar");
+             fs::remove(m.dist / "vorlan.jar");
+         },
+         [](const Scenario &m) {
+             EXPECT_TRUE(fs::is_empty(m.c("pja_2.4/lib")));
+             EXPECT_TRUE(includes(tomcat_file(m, "bin/tomcat.reg"), "REGEDIT4"));
+             EXPECT_EQ(tomcat_file(m, "webapps/vorlan.war"), "war bytes");
+         }},
         {"a conf\\jk that cannot be made: a file holds its name",
          "y\n\n\n\n\n",
          1,
