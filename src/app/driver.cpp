@@ -16,6 +16,9 @@ namespace {
 
 constexpr int exit_success = 0;
 constexpr int exit_failure = 1;
+// The run reached its end, but a copy failed: a script must not take the
+// installation for whole.
+constexpr int exit_partial = 2;
 
 // The fixed order of the installation; each stage finishes before the next.
 const Stage installation_stages[] = {
@@ -44,13 +47,16 @@ int run_installer() {
     }
     const settings::InstallSettings s =
         settings::derive_settings(*answers, settings::windows_fonts_dir_exists());
+    bool copy_failed = false;
     for (const Stage stage : installation_stages) {
-        if (stage(s) == StageResult::stop) {
+        const StageResult result = stage(s);
+        if (result == StageResult::stop) {
             return exit_failure;
         }
+        copy_failed = copy_failed || result == StageResult::go_on_after_failed_copy;
     }
     dialogue::completion_prompt();
-    return exit_success;
+    return copy_failed ? exit_partial : exit_success;
 }
 
 } // namespace vorlan::app

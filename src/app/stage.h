@@ -6,7 +6,8 @@
 namespace vorlan::app {
 
 // Whether the run goes on after a stage; a stage that stops has printed why.
-enum class StageResult { go_on, stop };
+// A copy that failed lets the run go on, but leaves the installation partial.
+enum class StageResult { go_on, go_on_after_failed_copy, stop };
 
 using Stage = StageResult (*)(const settings::InstallSettings &);
 

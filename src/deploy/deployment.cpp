@@ -10,8 +10,12 @@ namespace {
 using text::format;
 
 // A failed copy is not ours to report, nor a reason to stop: the interpreter has said why.
-void run(const char *command_format, std::string_view path) {
-    platform::run_command(format(command_format, {path}));
+bool copied(const char *command_format, std::string_view path) {
+    return platform::run_command(format(command_format, {path})) == 0;
+}
+
+app::StageResult went_on(bool all_copied) {
+    return all_copied ? app::StageResult::go_on : app::StageResult::go_on_after_failed_copy;
 }
 
 } // namespace
@@ -23,8 +27,7 @@ void ensure_directory(std::string_view path) {
 }
 
 app::StageResult copy_web_files(const settings::InstallSettings &s) {
-    run("xcopy htdocs\\*.* \"%s\" /s", s.htdocs_dir);
-    return app::StageResult::go_on;
+    return went_on(copied("xcopy htdocs\\*.* \"%s\" /s", s.htdocs_dir));
 }
 
 app::StageResult make_directories_and_copy_jars(const settings::InstallSettings &s) {
@@ -34,14 +37,14 @@ app::StageResult make_directories_and_copy_jars(const settings::InstallSettings 
     ensure_directory(s.pja_home);
     ensure_directory(s.pja_lib);
     platform::change_back(start);
-    run("copy *.jar \"%s\"", s.pja_lib);
-    return app::StageResult::go_on;
+    return went_on(copied("copy *.jar \"%s\"", s.pja_lib));
 }
 
 app::StageResult copy_modules_and_web_archives(const settings::InstallSettings &s) {
-    run("copy *.dll \"%s\\modules\"", s.apache_dir);
-    run("copy *.war \"%s\\webapps\"", s.tomcat_dir);
-    return app::StageResult::go_on;
+    // The web archives are copied even when the modules could not be.
+    const bool modules = copied("copy *.dll \"%s\\modules\"", s.apache_dir);
+    const bool archives = copied("copy *.war \"%s\\webapps\"", s.tomcat_dir);
+    return went_on(modules && archives);
 }
 
 } // namespace vorlan::deploy

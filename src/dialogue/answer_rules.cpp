@@ -5,15 +5,16 @@ namespace {
 
 constexpr std::string_view forbidden_characters = "\"*?<>|";
 
-bool is_control(char c) {
-    return static_cast<unsigned char>(c) < 0x20;
+bool is_printable_ascii(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte < 0x7f;
 }
 
 } // namespace
 
 bool holds_forbidden_path_character(std::string_view answer) {
     for (const char c : answer) {
-        if (is_control(c) || forbidden_characters.find(c) != std::string_view::npos) {
+        if (!is_printable_ascii(c) || forbidden_characters.find(c) != std::string_view::npos) {
             return true;
         }
     }

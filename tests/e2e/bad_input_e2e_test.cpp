@@ -145,34 +145,6 @@ TEST(BadInput, AnswersNobodyExpected) {
                           "Include \"" + long_name + "\\conf\\jk\\vorlan_mod_jk.conf\"\r\n"));
              EXPECT_EQ(tomcat_file(m, "bin/startup.bat"), original_startup_bat);
          }},
-        {"UTF-8 answers are bytes like any other; ASCII letters still match in any case",
-         "y\nC:\\jdk-\xe6\x97\xa5\xe6\x9c\xac\n\nc:\\PROGRAMME\\Tomcat Gr\xc3\xb6\xc3\x9f"
-         "e\n\n",
-         0,
-         completed,
-         "",
-         {httpd_conf_key,
-          "C:/Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
-          "e/bin/startup.bat",
-          "C:/Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
-          "e/bin/shutdown.bat"},
-         [](const Scenario &m) {
-             m.add_servlet_container(m.c("Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
-                                         "e"));
-         },
-         [](const Scenario &m) {
-             const fs::path dir = m.c("Programme/Tomcat Gr\xc3\xb6\xc3\x9f"
-                                      "e");
-             EXPECT_EQ(read_file(dir / "bin/shutdown.bat"),
-                       "set JAVA_HOME=C:\\jdk-\xe6\x97\xa5\xe6\x9c\xac\r\n" +
-                           std::string(original_shutdown_bat));
-             EXPECT_EQ(read_file(dir / "webapps/vorlan.war"), "war bytes");
-             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
-                                  "Include \"c:\\PROGRAMME\\Tomcat Gr\xc3\xb6\xc3\x9f"
-                                  "e\\conf\\jk\\vorlan_mod_jk.conf\""));
-         },
-         "Windows reads a path's bytes in its ANSI code page, where these UTF-8 bytes name "
-         "another folder"},
         {"trailing backslashes reach every line as typed and name the same folders",
          "y\nC:\\jdk\\\n" + apache + "\\\n" + tomcat + "\\\n\n",
          0,
@@ -255,7 +227,7 @@ TEST(BadInput, AnswersNobodyExpected) {
         // names none: its jars cannot be placed, the rest is done.
         {"a relative Tomcat directory leaves the toolkit out",
          "y\n\n\n..\\tomcat\n\n",
-         0,
+         2,
          completed,
          several_onto_one,
          {httpd_conf_key, "root/tomcat/bin/startup.bat", "root/tomcat/bin/shutdown.bat"},
@@ -284,7 +256,7 @@ TEST(BadInput, AnswersNobodyExpected) {
          }},
         {"a Tomcat directory beginning with a backslash has no drive for the toolkit",
          "y\n\n\n\\tomcat\n\n",
-         0,
+         2,
          completed,
          several_onto_one,
          {httpd_conf_key, "root/tomcat/bin/startup.bat", "root/tomcat/bin/shutdown.bat"},
@@ -384,6 +356,17 @@ TEST(BadInput, MachinesNobodyExpected) {
          }},
         {"a Java SDK on a drive that is not mapped is only a name", "y\nQ:\\jdk\n\n\n\n", 0,
          completed, "", every_rewrite},
+        {"a distribution without jar files: every other step is done, and the status says so",
+         "y\n\n\n\n\n", 2, completed, "The system cannot find the file specified.\n", every_rewrite,
+         [](const Scenario &m) {
+             fs::remove(m.dist / "pja.jar");
+             fs::remove(m.dist / "vorlan.jar");
+         },
+         [](const Scenario &m) {
+             EXPECT_TRUE(fs::is_empty(m.c("pja_2.4/lib")));
+             EXPECT_TRUE(includes(tomcat_file(m, "bin/tomcat.reg"), "REGEDIT4"));
+             EXPECT_EQ(tomcat_file(m, "webapps/vorlan.war"), "war bytes");
+         }},
         {"a conf\\jk that cannot be made: a file holds its name",
          "y\n\n\n\n\n",
          1,

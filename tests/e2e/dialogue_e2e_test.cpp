@@ -69,6 +69,18 @@ TEST(Dialogue, AnInvalidDirectoryEndsTheRunAtItsQuestion) {
         {"y\n\nC:\\Apache %TEMP%\n", after_apache, "C:\\Apache %TEMP%"},
         {"y\n\n\nC:\\%OS%\\Tomcat\n", after_tomcat, "C:\\%OS%\\Tomcat"},
         {"y\n\n\nC:\\%%a%\n", after_tomcat, "C:\\%%a%"},
+        // No one encoding serves every file an answer reaches: UTF-8, Windows-1252, Cyrillic.
+        {"y\nC:\\D\xc3\xa9veloppement\\jdk\n", after_java, "C:\\D\xc3\xa9veloppement\\jdk"},
+        {"y\nC:\\D\xe9veloppement\\jdk\n", after_java, "C:\\D\xe9veloppement\\jdk"},
+        {"y\nC:\\\xd0\x94\xd0\xbe\xd0\xbc\\jdk\n", after_java, "C:\\\xd0\x94\xd0\xbe\xd0\xbc\\jdk"},
+        {"y\n\nC:\\\xc3\x89quipe Apache\n", after_apache, "C:\\\xc3\x89quipe Apache"},
+        {"y\n\nC:\\\xc9quipe Apache\n", after_apache, "C:\\\xc9quipe Apache"},
+        {"y\n\nC:\\\xd0\x94\xd0\xbe\xd0\xbc\\Apache\n", after_apache,
+         "C:\\\xd0\x94\xd0\xbe\xd0\xbc\\Apache"},
+        {"y\n\n\nC:\\\xc3\x89quipe Tomcat\n", after_tomcat, "C:\\\xc3\x89quipe Tomcat"},
+        {"y\n\n\nC:\\\xc9quipe Tomcat\n", after_tomcat, "C:\\\xc9quipe Tomcat"},
+        {"y\n\n\nC:\\\xd0\x94\xd0\xbe\xd0\xbc\\Tomcat\n", after_tomcat,
+         "C:\\\xd0\x94\xd0\xbe\xd0\xbc\\Tomcat"},
     };
     for (const auto &row : table) {
         Scenario machine;
