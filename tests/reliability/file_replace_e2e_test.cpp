@@ -9,12 +9,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
-#include <sstream>
 
 namespace reliability {
 namespace {
@@ -151,16 +149,6 @@ TEST(ReadOnlyTarget, EndsTheRunWithTheScratchNamedAndTheFileWhole) {
         // The run stopped there: the registry script comes after every rewrite.
         EXPECT_FALSE(fs::exists(machine.c(e2e::tomcat_dir) / "bin/tomcat.reg")) << row.which;
     }
-}
-
-std::optional<fs::path> program_on_path(const std::string &name) {
-    std::istringstream path(std::getenv("PATH") == nullptr ? "" : std::getenv("PATH"));
-    for (std::string dir; std::getline(path, dir, ':');) {
-        if (!dir.empty() && fs::exists(fs::path(dir) / name)) {
-            return fs::path(dir) / name;
-        }
-    }
-    return std::nullopt;
 }
 
 // One system call from strace's record: "PID name(args) = result".
