@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -20,9 +21,12 @@ constexpr std::string_view name_characters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::size_t random_part_length = 6;
 
+// Seeded anew for each name, so that nothing is kept between calls; the
+// clock tells apart two names asked for in turn.
 std::string random_part() {
-    static std::mt19937_64 generator{std::random_device{}() ^
-                                     static_cast<std::uint64_t>(::getpid())};
+    std::mt19937_64 generator{
+        std::random_device{}() ^ static_cast<std::uint64_t>(::getpid()) ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
     std::uniform_int_distribution<std::size_t> pick(0, name_characters.size() - 1);
     std::string part(random_part_length, ' ');
     for (char &character : part) {

@@ -23,9 +23,39 @@ namespace fs = std::filesystem;
 // Linux gives up on a chain longer than this too.
 constexpr int max_link_hops = 40;
 constexpr std::size_t copy_chunk = std::size_t{1} << 30;
+constexpr std::size_t most_read_at_once = std::size_t{1} << 17;
+constexpr std::size_t first_compared = std::size_t{1} << 16;
+constexpr std::size_t most_compared_at_once = std::size_t{1} << 18;
 
-bool can_fall_back_to_reading(int error) {
-    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+struct CopySource {
+    FileDescriptor fd{-1};
+    struct stat status {};
+};
+
+// Named in the caller's open directory until a symbolic link is followed,
+// by its whole path after.
+struct FinalTarget {
+    FileAt at{AT_FDCWD, {}, {}};
+    bool exists = false;
+    struct stat status {};
+};
+
+// What copy_file_range answers, before it has moved a byte, for a pair of
+// files it will not take: another file system, or a file system, sandbox or
+// kernel that does not offer it. Reading and writing then do the same work.
+bool refused_before_any_byte(int error) {
+    switch (error) {
+    case EXDEV:
+    case EOPNOTSUPP:
+    case ENOSYS:
+    case EINVAL:
+    case EPERM:
+    case EBADF:
+    case ETXTBSY:
+        return true;
+    default:
+        return false;
+    }
 }
 
 int write_all(int out, const char *data, std::size_t size) {
@@ -63,43 +93,53 @@ ssize_t read_fully(int fd, char *data, std::size_t size, off64_t offset) {
     return static_cast<ssize_t>(got);
 }
 
-int copy_by_reading(int in, off64_t offset, int out) {
-    static std::vector<char> buffer(std::size_t{1} << 17);
+// A buffer for the part of a file of `size` bytes from `offset` on, at most
+// `most`; a file that claims to hold nothing more may hold anything.
+std::unique_ptr<char[]> buffer_for(off64_t size, off64_t offset, std::size_t most,
+                                   std::size_t &capacity) {
+    capacity =
+        size > offset ? static_cast<std::size_t>(std::min<off64_t>(size - offset, most)) : most;
+    return std::make_unique_for_overwrite<char[]>(capacity);
+}
+
+int copy_by_reading(int in, off64_t offset, off64_t size, int out) {
+    std::size_t capacity = 0;
+    const auto buffer = buffer_for(size, offset, most_read_at_once, capacity);
     for (;;) {
-        const ssize_t got = read_fully(in, buffer.data(), buffer.size(), offset);
+        const ssize_t got = read_fully(in, buffer.get(), capacity, offset);
         if (got <= 0) {
             return got < 0 ? errno : 0;
         }
-        if (const int error = write_all(out, buffer.data(), static_cast<std::size_t>(got))) {
+        if (const int error = write_all(out, buffer.get(), static_cast<std::size_t>(got))) {
             return error;
         }
         offset += got;
     }
 }
 
-// Lets the kernel move the bytes where it can; reading finishes the job where
-// it cannot. The size the source had when it was opened ends the copy without
-// one more call to learn that nothing follows; a file that claims to be empty
-// (as /proc files do, whatever they hold) is read to its end.
+// Lets the kernel move the bytes where it can; reading does the job where it
+// will not, or finishes it where the source ended early. Once bytes have
+// moved, a refusal is a failure like any other. The size the source had
+// when it was opened ends the copy without one more call to learn that
+// nothing follows; a file that claims to be empty (as /proc files do,
+// whatever they hold) is read to its end.
 int copy_bytes(int in, off64_t size, int out) {
     off64_t offset = 0;
     while (offset < size) {
         const auto wanted = static_cast<std::size_t>(std::min<off64_t>(size - offset, copy_chunk));
         const ssize_t moved = ::copy_file_range(in, &offset, out, nullptr, wanted, 0);
-        if (moved > 0) {
+        if (moved > 0 || (moved < 0 && errno == EINTR)) {
             continue;
         }
-        if (moved == 0 || can_fall_back_to_reading(errno)) {
+        if (moved == 0 || (offset == 0 && refused_before_any_byte(errno))) {
             break;
         }
-        if (errno != EINTR) {
-            return errno;
-        }
+        return errno;
     }
     if (size > 0 && offset == size) {
         return 0;
     }
-    return copy_by_reading(in, offset, out);
+    return copy_by_reading(in, offset, size, out);
 }
 
 void keep_modification_time(int fd, const struct stat &source) {
@@ -134,38 +174,6 @@ CopyFailure open_source(const FileAt &file, CopySource &source) {
     return S_ISREG(source.status.st_mode) ? CopyFailure::none : CopyFailure::access_denied;
 }
 
-// Exclusive: a file that appeared meanwhile is not written over.
-int create_new(const CopySource &source, const FileAt &target, FileDescriptor &out) {
-    out.reset(::openat(target.directory, target.name.c_str(),
-                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.status.st_mode & 0777));
-    return out.is_open() ? 0 : errno;
-}
-
-int fill_new(const CopySource &source, FileDescriptor &out) {
-    const int error = copy_bytes(source.fd.get(), source.status.st_size, out.get());
-    if (error == 0) {
-        keep_modification_time(out.get(), source.status);
-    }
-    const int closed = out.close();
-    return error != 0 ? error : closed;
-}
-
-void remove_new(const FileAt &target) {
-    ::unlinkat(target.directory, target.name.c_str(), 0);
-}
-
-CopyFailure create_copy(const CopySource &source, const FileAt &target) {
-    FileDescriptor out(-1);
-    if (const int error = create_new(source, target, out)) {
-        return failure_from_errno(error);
-    }
-    if (const int error = fill_new(source, out)) {
-        remove_new(target);
-        return failure_from_errno(error);
-    }
-    return CopyFailure::none;
-}
-
 CopyFailure find_final_target(const FileAt &target, FinalTarget &final) {
     final.at = target;
     for (int hops = 0;; ++hops) {
@@ -191,25 +199,44 @@ CopyFailure find_final_target(const FileAt &target, FinalTarget &final) {
     }
 }
 
-// The replacement keeps the target's owner where we may set it. Only root can
-// give a file away; anyone else ends up owning it, as with any new file.
-bool take_over_ownership(int fd, const struct stat &target) {
-    const bool ours = target.st_uid == ::geteuid() && target.st_gid == ::getegid();
-    return ours || ::fchown(fd, target.st_uid, target.st_gid) == 0;
+std::string directory_of(const FileAt &file) {
+    if (file.directory != AT_FDCWD) {
+        return std::string(file.directory_path);
+    }
+    return fs::path(file.name).parent_path().native();
 }
 
-int fill_replacement(int fd, const CopySource &source, const struct stat &target) {
+int fill_draft(int fd, const CopySource &source) {
     if (const int error = copy_bytes(source.fd.get(), source.status.st_size, fd)) {
         return error;
-    }
-    take_over_ownership(fd, target);
-    if (::fchmod(fd, target.st_mode & 07777) != 0) {
-        return errno;
     }
     keep_modification_time(fd, source.status);
     // Started now, so that the batch's sync finds most of it written.
     static_cast<void>(::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE));
     return 0;
+}
+
+// A new file is made as a replacement is, so that a run killed before the
+// batch is published leaves no part of it at its name.
+CopyFailure create_atomically(const CopySource &source, const FileAt &target, ReplaceBatch &batch) {
+    std::string directory = directory_of(target);
+    auto draft = std::make_unique<Draft>();
+    if (const int error = draft->open(directory, source.status.st_mode & 0777)) {
+        return failure_from_errno(error);
+    }
+    if (const int error = fill_draft(draft->fd(), source)) {
+        return failure_from_errno(error);
+    }
+    batch.add_new(std::move(draft), target.whole_path(), std::move(directory),
+                  source.status.st_size);
+    return CopyFailure::none;
+}
+
+// The replacement keeps the target's owner where we may set it. Only root can
+// give a file away; anyone else ends up owning it, as with any new file.
+bool take_over_ownership(int fd, const struct stat &target) {
+    const bool ours = target.st_uid == ::geteuid() && target.st_gid == ::getegid();
+    return ours || ::fchown(fd, target.st_uid, target.st_gid) == 0;
 }
 
 std::pair<dev_t, ino_t> identity_of(const struct stat &status) {
@@ -220,17 +247,20 @@ std::pair<dev_t, ino_t> identity_of(const struct stat &status) {
 // changes: before it the old bytes are there, after it the new ones, synced.
 CopyFailure replace_atomically(const CopySource &source, const FinalTarget &final,
                                ReplaceBatch &batch) {
-    std::string path = final.at.whole_path();
-    std::string directory = fs::path(path).parent_path().native();
+    std::string directory = directory_of(final.at);
     auto draft = std::make_unique<Draft>();
     if (const int error = draft->open(directory, 0600)) {
         return failure_from_errno(error);
     }
-    if (const int error = fill_replacement(draft->fd(), source, final.status)) {
+    take_over_ownership(draft->fd(), final.status);
+    if (::fchmod(draft->fd(), final.status.st_mode & 07777) != 0) {
+        return failure_from_errno(errno);
+    }
+    if (const int error = fill_draft(draft->fd(), source)) {
         return failure_from_errno(error);
     }
-    batch.add(std::move(draft), std::move(path), std::move(directory), identity_of(final.status),
-              source.status.st_size);
+    batch.add(std::move(draft), final.at.whole_path(), std::move(directory),
+              identity_of(final.status), source.status.st_size);
     return CopyFailure::none;
 }
 
@@ -243,21 +273,22 @@ bool may_hold_same_bytes(const CopySource &source, const FinalTarget &final) {
 
 // Compared byte for byte, not by size and time: a copy left out is certainly
 // what it would have written. Both sizes are known and equal, so reading
-// stops there, without a call to see the end. Each thread that compares has
-// its own buffers.
+// stops there, without a call to see the end.
 bool holds_same_bytes(const CopySource &source, int target) {
     const off64_t size = source.status.st_size;
-    thread_local std::vector<char> ours(std::size_t{1} << 18);
-    thread_local std::vector<char> theirs(ours.size());
+    std::size_t capacity = 0;
+    const auto ours = buffer_for(size, 0, most_compared_at_once, capacity);
+    const auto theirs = std::make_unique_for_overwrite<char[]>(capacity);
     // Small at first: a file that changed mostly differs early.
     off64_t offset = 0;
-    for (std::size_t chunk = std::size_t{1} << 16;; chunk = std::min(chunk * 2, ours.size())) {
+    for (std::size_t chunk = std::min(first_compared, capacity);;
+         chunk = std::min(chunk * 2, capacity)) {
         const std::size_t wanted =
             size == 0 ? chunk : static_cast<std::size_t>(std::min<off64_t>(chunk, size - offset));
-        const ssize_t source_part = read_fully(source.fd.get(), ours.data(), wanted, offset);
-        const ssize_t target_part = read_fully(target, theirs.data(), wanted, offset);
+        const ssize_t source_part = read_fully(source.fd.get(), ours.get(), wanted, offset);
+        const ssize_t target_part = read_fully(target, theirs.get(), wanted, offset);
         if (source_part < 0 || source_part != target_part ||
-            std::memcmp(ours.data(), theirs.data(), static_cast<std::size_t>(source_part)) != 0) {
+            std::memcmp(ours.get(), theirs.get(), static_cast<std::size_t>(source_part)) != 0) {
             return false;
         }
         offset += source_part;
@@ -268,6 +299,11 @@ bool holds_same_bytes(const CopySource &source, int target) {
             return size == 0; // the end of a file that claimed to be empty, or one cut short
         }
     }
+}
+
+bool target_holds_source(const CopySource &source, const FinalTarget &final) {
+    const FileDescriptor target(open_for_reading(final.at, O_NOFOLLOW | O_CLOEXEC));
+    return target.is_open() && holds_same_bytes(source, target.get());
 }
 
 bool same_file(const struct stat &a, const struct stat &b) {
@@ -328,86 +364,51 @@ CopyFailure failure_from_errno(int error) {
     }
 }
 
-PendingCopy::PendingCopy(const FileAt &source, const FileAt &target, bool create)
-    : source_(source), target_(target) {
-    failure_ = open_source(source, opened_);
-    if (failure_ != CopyFailure::none) {
-        return;
-    }
-    if (create) {
-        const int error = create_new(opened_, target, created_);
-        creates_ = error == 0;
-        failure_ = failure_from_errno(error); // EEXIST: found_target()
-        return;
-    }
-    failure_ = find_final_target(target, final_);
-    worth_comparing_ = failure_ == CopyFailure::none && final_.exists &&
-                       !same_file(opened_.status, final_.status) &&
-                       may_hold_same_bytes(opened_, final_);
-}
-
-// The target is opened here, not with the lookup, to share out the work.
-void PendingCopy::run_ahead() {
-    if (creates_) {
-        fill_error_ = fill_new(opened_, created_);
-    } else if (worth_comparing_) {
-        const FileDescriptor target(open_for_reading(final_.at, O_NOFOLLOW | O_CLOEXEC));
-        same_bytes_ = target.is_open() && holds_same_bytes(opened_, target.get());
-    }
-}
-
-CopyFailure PendingCopy::finish(ReplaceBatch &batch) {
-    if (failure_ != CopyFailure::none) {
-        return failure_;
-    }
-    if (creates_) {
-        if (fill_error_ != 0) {
-            remove_new(target_);
-        }
-        return failure_from_errno(fill_error_);
-    }
-    if (!final_.exists) {
-        const CopyFailure failure = create_copy(opened_, final_.at);
-        created_on_finish_ = failure == CopyFailure::none;
+CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent,
+                         ReplaceBatch &batch) {
+    CopySource opened;
+    if (const CopyFailure failure = open_source(source, opened); failure != CopyFailure::none) {
         return failure;
     }
-    if (same_file(opened_.status, final_.status)) {
+    if (target_known_absent) {
+        return create_atomically(opened, target, batch);
+    }
+    FinalTarget final;
+    if (const CopyFailure failure = find_final_target(target, final);
+        failure != CopyFailure::none) {
+        return failure;
+    }
+    if (!final.exists) {
+        return create_atomically(opened, final.at, batch);
+    }
+    if (same_file(opened.status, final.status)) {
         return CopyFailure::onto_itself;
     }
     // A file that waits in the batch will hold other bytes than it does now.
-    if (same_bytes_ && !batch.replaces(identity_of(final_.status))) {
+    if (!batch.replaces(identity_of(final.status)) && may_hold_same_bytes(opened, final) &&
+        target_holds_source(opened, final)) {
         return CopyFailure::none;
     }
     // Checked on the mode bits: root passes every access() test.
-    if (!S_ISREG(final_.status.st_mode) || (final_.status.st_mode & S_IWUSR) == 0) {
+    if (!S_ISREG(final.status.st_mode) || (final.status.st_mode & S_IWUSR) == 0) {
         return CopyFailure::access_denied;
     }
-    return replace_atomically(opened_, final_, batch);
-}
-
-void PendingCopy::discard() {
-    if (creates_) {
-        remove_new(target_);
-    }
-}
-
-CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent,
-                         ReplaceBatch &batch) {
-    PendingCopy copy(source, target, target_known_absent);
-    if (copy.found_target()) {
-        return copy_file_to(source, target, false, batch);
-    }
-    copy.run_ahead();
-    return copy.finish(batch);
+    return replace_atomically(opened, final, batch);
 }
 
 CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent) {
     ReplaceBatch batch;
-    const CopyFailure failure = copy_file_to(source, target, target_known_absent, batch);
-    if (failure != CopyFailure::none) {
+    if (const CopyFailure failure = copy_file_to(source, target, target_known_absent, batch);
+        failure != CopyFailure::none) {
         return failure;
     }
-    return failure_from_errno(batch.publish().error);
+    const ReplaceBatch::Outcome outcome = batch.publish();
+    if (outcome.error != 0) {
+        return failure_from_errno(outcome.error);
+    }
+    // The name was taken since it was seen free: what stands there now is
+    // compared or replaced like any target.
+    return outcome.taken.empty() ? CopyFailure::none : copy_file_to(source, target, false);
 }
 
 CopyFailure copy_file_to(const std::string &source, const std::string &target,

@@ -31,7 +31,17 @@ void ReplaceBatch::add(std::unique_ptr<Draft> draft, std::string target, std::st
                        std::pair<dev_t, ino_t> target_identity, off_t bytes) {
     targets_.insert(target_identity);
     pending_bytes_ += bytes;
-    pending_.push_back({std::move(draft), std::move(target), std::move(directory)});
+    pending_.push_back({std::move(draft), std::move(target), std::move(directory), false});
+}
+
+void ReplaceBatch::add_new(std::unique_ptr<Draft> draft, std::string target, std::string directory,
+                           off_t bytes) {
+    pending_bytes_ += bytes;
+    pending_.push_back({std::move(draft), std::move(target), std::move(directory), true});
+}
+
+void ReplaceBatch::add_made_directory(std::string parent) {
+    made_in_.push_back(std::move(parent));
 }
 
 bool ReplaceBatch::replaces(std::pair<dev_t, ino_t> target_identity) const {
@@ -44,15 +54,16 @@ bool ReplaceBatch::full() const {
 }
 
 ReplaceBatch::Outcome ReplaceBatch::publish() {
-    Outcome outcome{0, sync_drafts()};
+    Outcome outcome{0, sync_drafts(), {}};
     if (outcome.error == 0) {
-        outcome.published = rename_drafts(outcome.error);
+        outcome.published = name_drafts(outcome);
     }
     if (const int error = sync_directories(outcome.published)) {
-        // Renamed, but not certainly on disk: not reported as copied.
-        outcome = {0, outcome.error != 0 ? outcome.error : error};
+        // Named, but not certainly on disk: not reported as copied.
+        outcome = {0, outcome.error != 0 ? outcome.error : error, {}};
     }
-    pending_.clear(); // drafts not renamed vanish here
+    pending_.clear(); // drafts not named vanish here
+    made_in_.clear();
     targets_.clear();
     pending_bytes_ = 0;
     return outcome;
@@ -81,26 +92,29 @@ int ReplaceBatch::sync_drafts() const {
     return 0;
 }
 
-std::size_t ReplaceBatch::rename_drafts(int &error) {
-    std::size_t renamed = 0;
-    for (; renamed < pending_.size(); ++renamed) {
-        const Replacement &replacement = pending_[renamed];
-        error = replacement.draft->publish_over(replacement.target);
-        if (error != 0) {
+std::size_t ReplaceBatch::name_drafts(Outcome &outcome) {
+    std::size_t named = 0;
+    for (; named < pending_.size(); ++named) {
+        const Replacement &replacement = pending_[named];
+        const int error = replacement.is_new ? replacement.draft->publish_new(replacement.target)
+                                             : replacement.draft->publish_over(replacement.target);
+        if (error == EEXIST && replacement.is_new) {
+            outcome.taken.push_back(named);
+        } else if (error != 0) {
+            outcome.error = error;
             break;
         }
     }
-    return renamed;
+    return named;
 }
 
 int ReplaceBatch::sync_directories(std::size_t published) const {
-    std::set<std::string_view> synced;
+    std::set<std::string_view> directories(made_in_.begin(), made_in_.end());
     for (std::size_t i = 0; i < published; ++i) {
-        const std::string &directory = pending_[i].directory;
-        if (!synced.insert(directory).second) {
-            continue;
-        }
-        if (const int error = sync_directory(directory)) {
+        directories.insert(pending_[i].directory);
+    }
+    for (const std::string_view directory : directories) {
+        if (const int error = sync_directory(std::string(directory))) {
             return error;
         }
     }

@@ -4,6 +4,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <chrono>
 #include <random>
 #include <string>
 
@@ -40,8 +41,12 @@ std::wstring wide(const std::string &narrow) {
     return result;
 }
 
+// Seeded anew for each name, so that nothing is kept between calls; the
+// clock tells apart two names asked for in turn.
 std::wstring random_part() {
-    static std::mt19937_64 generator{std::random_device{}() ^ GetCurrentProcessId()};
+    std::mt19937_64 generator{
+        std::random_device{}() ^ GetCurrentProcessId() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
     std::uniform_int_distribution<std::size_t> pick(0, name_characters.size() - 1);
     std::wstring part(random_part_length, L' ');
     for (wchar_t &character : part) {

@@ -131,9 +131,7 @@ class TreeCopy {
                 return false;
             }
         }
-        // While the directories are open, and before the next is made.
-        const CopyFailure failure = files_.settle();
-        return failure == CopyFailure::none || fail(failure);
+        return true;
     }
 
     bool copy_subdirectories(const fs::path &from, const std::vector<DirectoryEntry> &entries,
@@ -188,19 +186,28 @@ class TreeCopy {
         if (::mkdir(directory.path.c_str(), 0777) != 0) {
             return failure_from_errno(errno);
         }
+        files_.directory_made(parent.path.native());
         parent.names.add(directory.name);
         directory.ready = true; // and empty: nothing to look up in it
         return CopyFailure::none;
     }
 
-    static CopyFailure prepare_root(DestinationDirectory &root) {
+    CopyFailure prepare_root(DestinationDirectory &root) {
         if (is_existing_directory(root.path)) {
             return read_existing_names(root);
+        }
+        std::vector<fs::path> made_in;
+        for (fs::path level = root.path; !level.empty() && !is_existing_directory(level);
+             level = level.parent_path()) {
+            made_in.push_back(level.parent_path());
         }
         std::error_code error;
         fs::create_directories(root.path, error);
         if (error) {
             return failure_from_errno(error.value());
+        }
+        for (const fs::path &parent : made_in) {
+            files_.directory_made(parent.native());
         }
         root.ready = true;
         return CopyFailure::none;
