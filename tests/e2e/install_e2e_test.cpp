@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <vector>
+
 namespace e2e {
 namespace {
 
@@ -201,6 +205,50 @@ TEST_F(Install, MissingConfDirectoryStopsAtTheConnectorFile) {
     // Only the last level is made, so conf\jk could not be.
     EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "conf"));
     EXPECT_TRUE(fs::exists(machine.c("pja_2.4/lib/vorlan.jar")));
+}
+
+// There the copy cannot share blocks and writes the bytes itself, many files
+// at a time.
+TEST_F(Install, ADistributionOnAnotherFileSystemArrivesByteForByte) {
+    const fs::path shm = "/dev/shm";
+    struct stat drive {};
+    struct stat other {};
+    if (::stat(machine.root.c_str(), &drive) != 0 || ::stat(shm.c_str(), &other) != 0 ||
+        drive.st_dev == other.st_dev) {
+        GTEST_SKIP() << "SKIPPED: " << shm << " is missing or on the file system of "
+                     << machine.root;
+    }
+    const vorlan::testing::TemporaryFolder elsewhere("dist", shm);
+    machine.dist = elsewhere / "dist";
+    machine.add_distribution();
+    std::vector<std::pair<fs::path, fs::path>> copies = {
+        {"pja.jar", machine.c("pja_2.4/lib/pja.jar")},
+        {"vorlan.jar", machine.c("pja_2.4/lib/vorlan.jar")},
+        {"mod_jk.dll", machine.c(apache_dir) / "modules/mod_jk.dll"},
+        {"vorlan.war", machine.c(tomcat_dir) / "webapps/vorlan.war"}};
+    for (int i = 0; i < 400; ++i) {
+        const auto name = "htdocs/page" + std::to_string(i) + ".bin";
+        copies.emplace_back(name, machine.c(apache_dir) / name);
+    }
+    for (const unsigned version : {0u, 1u}) {
+        // The same sizes in both, so that the re-run compares every byte.
+        for (unsigned i = 0; i < copies.size(); ++i) {
+            write_file(
+                machine.dist / copies[i].first,
+                vorlan::testing::binary_content(50'000 + i * 7919 % 150'000, i + version * 1000));
+        }
+        const auto run = machine.run(accept_defaults);
+        EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
+        std::vector<fs::path> differing;
+        for (const auto &[source, target] : copies) {
+            if (read_file(target) != read_file(machine.dist / source)) {
+                differing.push_back(source);
+            }
+        }
+        EXPECT_TRUE(differing.empty()) << differing.size() << " of " << copies.size()
+                                       << " files differ from their sources after version "
+                                       << version << ", the first " << differing.front();
+    }
 }
 
 TEST_F(Install, TomcatOnAnotherDriveGetsItsToolkitThere) {

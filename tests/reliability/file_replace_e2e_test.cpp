@@ -8,11 +8,11 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
-#include <sstream>
 
 namespace reliability {
 namespace {
@@ -151,16 +151,6 @@ TEST(ReadOnlyTarget, EndsTheRunWithTheScratchNamedAndTheFileWhole) {
     }
 }
 
-std::optional<fs::path> program_on_path(const std::string &name) {
-    std::istringstream path(std::getenv("PATH") == nullptr ? "" : std::getenv("PATH"));
-    for (std::string dir; std::getline(path, dir, ':');) {
-        if (!dir.empty() && fs::exists(fs::path(dir) / name)) {
-            return fs::path(dir) / name;
-        }
-    }
-    return std::nullopt;
-}
-
 // One system call from strace's record: "PID name(args) = result".
 struct Call {
     std::string name;
@@ -168,21 +158,52 @@ struct Call {
     long result = -1;
 };
 
+// strace -y shows the path behind each descriptor. A name relative to a
+// directory's descriptor becomes one whole path, and each path is made
+// canonical (the drive is reached through a link); a descriptor is left as
+// its number.
+std::string with_whole_paths(const std::string &arguments) {
+    static const std::regex name_at(R"re((?:\d+|AT_FDCWD)<([^>]*)>, "([^/"][^"]*)")re");
+    static const std::regex descriptor(R"((\d+)<[^>]*>(\(deleted\))?)");
+    static const std::regex working_directory("AT_FDCWD(<[^>]*>)?, ");
+    static const std::regex absolute(R"re("(/[^"]*)")re");
+    const std::string joined = std::regex_replace(
+        std::regex_replace(std::regex_replace(arguments, name_at, "\"$1/$2\""), descriptor, "$1"),
+        working_directory, "");
+    std::string result;
+    auto rest = joined.cbegin();
+    for (std::smatch path; std::regex_search(rest, joined.cend(), path, absolute);
+         rest = path[0].second) {
+        std::error_code ignored;
+        const fs::path canonical = fs::weakly_canonical(path[1].str(), ignored);
+        const bool keep = path[1].str().starts_with("/proc/") || canonical.empty();
+        result += path.prefix().str() + "\"" + (keep ? path[1].str() : canonical.string()) + "\"";
+    }
+    return result + std::string(rest, joined.cend());
+}
+
 std::vector<Call> read_trace(const fs::path &trace) {
     static const std::regex line(R"(^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+).*$)");
+    // A call that another thread interrupts is recorded in two parts.
+    static const std::regex unfinished(R"(^(\d+)\s+(.*) <unfinished \.\.\.>$)");
+    static const std::regex resumed(R"(^(\d+)\s+<\.\.\. \w+ resumed>(.*)$)");
+    std::map<std::string, std::string> begun; // by thread
     std::vector<Call> calls;
     std::ifstream in(trace);
     for (std::string text; std::getline(in, text);) {
         std::smatch match;
+        if (std::regex_match(text, match, unfinished)) {
+            begun[match[1]] = match[2];
+            continue;
+        }
+        if (std::regex_match(text, match, resumed)) {
+            text = match[1].str() + " " + begun[match[1]] + match[2].str();
+        }
         if (std::regex_match(text, match, line)) {
-            calls.push_back({match[1], match[2], std::stol(match[3])});
+            calls.push_back({match[1], with_whole_paths(match[2]), std::stol(match[3])});
         }
     }
     return calls;
-}
-
-bool names(const Call &call, const std::string &name, const std::string &quoted_path) {
-    return call.name == name && call.arguments.find(quoted_path) != std::string::npos;
 }
 
 bool acts_on(const Call &call, const std::string &name, long fd) {
@@ -191,28 +212,38 @@ bool acts_on(const Call &call, const std::string &name, long fd) {
 
 using Calls = std::vector<Call>::const_iterator;
 
-// The call that gave `target` its bytes: a rename onto it, or a link of an
-// unnamed file to it; and the descriptor those bytes were written through.
+// The call that gave `target` its bytes: a rename or a link onto it; and the
+// descriptor those bytes were written through.
 struct Publication {
     Calls call;
     long fd = -1;
 };
 
-long fd_of_proc_link(const std::string &arguments) {
-    static const std::regex proc(R"("/proc/self/fd/(\d+)\")");
+// The quoted source and target of a rename or a link, else nothing.
+std::optional<std::pair<std::string, std::string>> moved(const Call &call) {
+    static const std::regex two_paths(R"re(^("[^"]*"), ("[^"]*"))re");
     std::smatch match;
-    return std::regex_search(arguments, match, proc) ? std::stol(match[1]) : -1;
+    if (call.result != 0 ||
+        !(call.name.starts_with("rename") || call.name == "link" || call.name == "linkat") ||
+        !std::regex_search(call.arguments, match, two_paths)) {
+        return std::nullopt;
+    }
+    return std::pair{match[1].str(), match[2].str()};
 }
 
-// Where a temporary was linked to `name` from an unnamed file, that file's
-// descriptor; else that of the last open of `name` before `end`.
+// The descriptor of the file at `quoted_name` just before `end`: one linked
+// there from /proc/self/fd, or the last one opened there.
 long fd_named(const std::vector<Call> &calls, Calls end, const std::string &quoted_name) {
+    static const std::regex proc(R"("/proc/self/fd/(\d+)\")");
     for (auto call = std::make_reverse_iterator(end); call != calls.rend(); ++call) {
-        if (call->name == "linkat" &&
-            call->arguments.find(", " + quoted_name) != std::string::npos) {
-            return fd_of_proc_link(call->arguments);
+        const auto paths = moved(*call);
+        std::smatch match;
+        if (paths && paths->second == quoted_name) {
+            return std::regex_match(paths->first, match, proc)
+                       ? std::stol(match[1])
+                       : fd_named(calls, call.base() - 1, paths->first);
         }
-        if (names(*call, "openat", quoted_name)) {
+        if (call->name == "openat" && call->arguments.starts_with(quoted_name + ",")) {
             return call->result;
         }
     }
@@ -221,23 +252,19 @@ long fd_named(const std::vector<Call> &calls, Calls end, const std::string &quot
 
 Publication find_publication(const std::vector<Call> &calls, const std::string &quoted_target) {
     for (auto call = calls.begin(); call != calls.end(); ++call) {
-        if (call->name == "rename" && call->arguments.ends_with(", " + quoted_target)) {
-            const std::string temporary =
-                call->arguments.substr(0, call->arguments.find("\", ") + 1);
-            return {call, fd_named(calls, call, temporary)};
-        }
-        if (call->name == "linkat" &&
-            call->arguments.find(", " + quoted_target + ",") != std::string::npos) {
-            return {call, fd_of_proc_link(call->arguments)};
+        if (const auto paths = moved(*call); paths && paths->second == quoted_target) {
+            return {call, fd_named(calls, call + 1, quoted_target)};
         }
     }
     return {calls.end()};
 }
 
-// The file published at `target` was synced and not closed before it took
-// the name, and the directory was opened and synced after.
+// The file published at `target` was synced (by itself or with its whole
+// file system) and not closed before it took the name, and the directory
+// was opened and synced after.
 void expect_synced_publication(const std::vector<Call> &calls, const fs::path &target) {
-    const std::string quoted_target = "\"" + target.string() + "\"";
+    const fs::path whole = fs::weakly_canonical(target);
+    const std::string quoted_target = "\"" + whole.string() + "\"";
     const Publication publication = find_publication(calls, quoted_target);
     ASSERT_NE(publication.call, calls.end()) << "nothing was published at " << target;
     ASSERT_GE(publication.fd, 0) << "the file published was not opened";
@@ -246,25 +273,25 @@ void expect_synced_publication(const std::vector<Call> &calls, const fs::path &t
         [&](const Call &call) { return call.name == "openat" && call.result == publication.fd; });
     ASSERT_NE(opened, calls.rend()) << "the file published was not opened";
     const auto first_use = std::find_if(opened.base(), publication.call, [&](const Call &call) {
-        return acts_on(call, "fsync", publication.fd) || acts_on(call, "close", publication.fd);
+        return acts_on(call, "fsync", publication.fd) || acts_on(call, "close", publication.fd) ||
+               call.name == "syncfs";
     });
     ASSERT_NE(first_use, publication.call) << "the new bytes were not synced before the name";
-    EXPECT_EQ(first_use->name, "fsync") << "closed before it was synced";
+    EXPECT_NE(first_use->name, "close") << "closed before it was synced";
     EXPECT_EQ(first_use->result, 0);
 
-    const std::string quoted_dir = "\"" + target.parent_path().string() + "\"";
-    const auto dir_opened = std::find_if(publication.call + 1, calls.end(), [&](const Call &call) {
-        return names(call, "openat", quoted_dir) &&
-               call.arguments.find("O_DIRECTORY") != std::string::npos;
-    });
-    ASSERT_NE(dir_opened, calls.end()) << "the directory was not opened after the rename";
-    const auto dir_synced = std::find_if(dir_opened + 1, calls.end(), [&](const Call &call) {
-        return acts_on(call, "fsync", dir_opened->result) ||
-               acts_on(call, "close", dir_opened->result);
-    });
-    ASSERT_NE(dir_synced, calls.end());
-    EXPECT_EQ(dir_synced->name, "fsync") << "the directory was closed unsynced";
-    EXPECT_EQ(dir_synced->result, 0);
+    const std::string quoted_dir = "\"" + whole.parent_path().string() + "\",";
+    bool dir_synced = false;
+    for (auto open = publication.call + 1; open != calls.end() && !dir_synced; ++open) {
+        if (open->name == "openat" && open->arguments.starts_with(quoted_dir) &&
+            open->arguments.find("O_DIRECTORY") != std::string::npos) {
+            const auto use = std::find_if(open + 1, calls.end(), [&](const Call &call) {
+                return acts_on(call, "fsync", open->result) || acts_on(call, "close", open->result);
+            });
+            dir_synced = use != calls.end() && use->name == "fsync" && use->result == 0;
+        }
+    }
+    EXPECT_TRUE(dir_synced) << "the directory was not opened and synced after the name";
 }
 
 TEST_F(FileReplace, SyncsEveryFileItWritesBeforeItTakesItsNameAndTheDirectoryAfter) {
@@ -275,18 +302,25 @@ TEST_F(FileReplace, SyncsEveryFileItWritesBeforeItTakesItsNameAndTheDirectoryAft
     const fs::path trace = machine.root / "trace.txt";
     const auto run =
         run_wrapped(machine, accept_defaults,
-                    {strace->string(), "-f", "-qq", "-s", "4096", "-o", trace.string(), "-e",
-                     "trace=openat,fsync,fdatasync,close,rename,renameat,renameat2,link,linkat"});
+                    {strace->string(), "-f", "-qq", "-y", "-s", "4096", "-o", trace.string(), "-e",
+                     "trace=openat,fsync,fdatasync,syncfs,close,rename,renameat,renameat2,link,"
+                     "linkat"});
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
     const auto calls = read_trace(trace);
     // The program names paths through the drive's link, as WINEPREFIX has it.
     const fs::path drive = machine.prefix / "dosdevices/c:";
-    for (const char *file : {"Program Files/Apache Group/Apache/conf/httpd.conf",
-                             "Program Files/Apache Tomcat 4.0/bin/startup.bat",
-                             "Program Files/Apache Tomcat 4.0/bin/shutdown.bat",
-                             "Program Files/Apache Tomcat 4.0/bin/tomcat.reg",
-                             "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_mod_jk.conf",
-                             "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_worker.properties"}) {
+    for (const char *file :
+         {"Program Files/Apache Group/Apache/conf/httpd.conf",
+          "Program Files/Apache Tomcat 4.0/bin/startup.bat",
+          "Program Files/Apache Tomcat 4.0/bin/shutdown.bat",
+          "Program Files/Apache Tomcat 4.0/bin/tomcat.reg",
+          "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_mod_jk.conf",
+          "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_worker.properties",
+          // copied, new on a first run
+          "Program Files/Apache Group/Apache/htdocs/index.html",
+          "Program Files/Apache Group/Apache/htdocs/images/logo.gif", "pja_2.4/lib/pja.jar",
+          "Program Files/Apache Group/Apache/modules/mod_jk.dll",
+          "Program Files/Apache Tomcat 4.0/webapps/vorlan.war"}) {
         SCOPED_TRACE(file);
         expect_synced_publication(calls, drive / file);
     }

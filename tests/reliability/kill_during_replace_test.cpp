@@ -1,6 +1,7 @@
 // The installer killed at random moments while it rewrites large files: each
 // file it replaces holds afterwards either all its old bytes or all its new
-// ones, never a mix or a truncation, and a later run still completes.
+// ones, never a mix or a truncation, each file a first installation copies is
+// absent or whole, and a later run still completes and clears what was left.
 #include "replace_support.h"
 
 #include <gtest/gtest.h>
@@ -171,6 +172,17 @@ class KillDuringReplace : public ::testing::Test {
         shutdown.new_content = shutdown_bat_after_default_run(shutdown.old_content);
         e2e::write_file(httpd.path, httpd.old_content);
         e2e::write_file(startup.path, startup.old_content);
+        const fs::path apache = machine.c(e2e::apache_dir);
+        for (const auto &[source, target] : std::vector<std::pair<std::string, fs::path>>{
+                 {"htdocs/index.html", apache / "htdocs/index.html"},
+                 {"htdocs/images/logo.gif", apache / "htdocs/images/logo.gif"},
+                 {"htdocs/jsp/main.jsp", apache / "htdocs/jsp/main.jsp"},
+                 {"pja.jar", machine.c("pja_2.4/lib/pja.jar")},
+                 {"vorlan.jar", machine.c("pja_2.4/lib/vorlan.jar")},
+                 {"mod_jk.dll", apache / "modules/mod_jk.dll"},
+                 {"vorlan.war", machine.c(e2e::tomcat_dir) / "webapps/vorlan.war"}}) {
+            copied.emplace_back(target, e2e::read_file(machine.dist / source));
+        }
         for (int i = 0; i < web_files; ++i) {
             const std::string name = "htdocs/many/page" + std::to_string(i) + ".html";
             const std::size_t size = 1 + static_cast<std::size_t>(i) * 7919 % 40'000;
@@ -198,6 +210,8 @@ class KillDuringReplace : public ::testing::Test {
     ReplacedFile shutdown;
     std::vector<ReplacedFile> web;
     std::vector<CreatedFile> created;
+    // The other files the copies put in place, with their sources' bytes.
+    std::vector<std::pair<fs::path, std::string>> copied;
 };
 
 TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
@@ -244,8 +258,19 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     std::mt19937 random(seed);
     int kills = 0;
     int completed = 0;
-    int web_partly_new = 0; // kills amid the web files' batches
+    int web_partly_new = 0;  // kills amid the web files' batches
+    int web_partly_made = 0; // the same in a first installation
     for (int attempt = 0; attempt < most_attempts && kills < required_kills; ++attempt) {
+        // Every third run is a first installation: no copied file is there.
+        const bool first_installation = attempt % 3 == 0;
+        if (first_installation) {
+            for (const ReplacedFile &file : web) {
+                fs::remove(file.path);
+            }
+            for (const auto &file : copied) {
+                fs::remove(file.first);
+            }
+        }
         // Past the whole run too: a killed run may take longer than one left
         // alone, and the moments late in it (the rewrites) must be hit as well.
         const std::chrono::microseconds moment(
@@ -268,11 +293,31 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
         for (ReplacedFile *file : {&httpd, &startup, &shutdown}) {
             file->check_and_reset(when);
         }
+        int web_made = 0;
         for (ReplacedFile &file : web) {
-            file.check_and_reset(when);
+            if (!first_installation) {
+                file.check_and_reset(when);
+                continue;
+            }
+            if (fs::exists(file.path)) {
+                ++web_made;
+                EXPECT_TRUE(e2e::read_file(file.path) == file.new_content)
+                    << file.path << " " << when;
+            }
+            e2e::write_file(file.path, file.old_content);
         }
+        for (const auto &[path, content] : copied) {
+            if (fs::exists(path)) {
+                EXPECT_EQ(e2e::read_file(path), content) << path << " " << when;
+            }
+        }
+        web_partly_made += web_made > 0 && web_made < web_files;
         const int web_new_now = web_files_found_new() - web_new_before;
         web_partly_new += web_new_now > 0 && web_new_now < web_files;
+        // A whole run clears what the killed ones left.
+        if (!run.timed_out) {
+            EXPECT_EQ(leftovers_below(machine.drive_c), std::vector<fs::path>{}) << when;
+        }
         for (CreatedFile &file : created) {
             file.check_and_remove(when);
         }
@@ -292,9 +337,11 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
               << " times, killed inside its replace " << httpd.killed_while_replacing
               << " times; startup.bat new " << startup.found_new
               << " times, killed inside its replace " << startup.killed_while_replacing
-              << " times; web files partly new after " << web_partly_new << " runs, a web file new "
-              << web_files_found_new() << " times; tomcat.reg whole " << created.back().found_whole
-              << " times; " << leftovers_below(machine.drive_c).size() << " temporaries left\n";
+              << " times; web files partly new after " << web_partly_new
+              << " runs, partly made in a first installation after " << web_partly_made
+              << " runs, a web file new " << web_files_found_new() << " times; tomcat.reg whole "
+              << created.back().found_whole << " times; " << leftovers_below(machine.drive_c).size()
+              << " temporaries left\n";
     EXPECT_GE(kills, required_kills);
     // Otherwise the kills missed the moments that matter.
     EXPECT_GT(httpd.killed_while_replacing, 0);
@@ -302,14 +349,24 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     EXPECT_GT(httpd.found_new, 0);
     EXPECT_LT(httpd.found_new, kills + completed);
     EXPECT_GT(web_files_found_new(), 0);
+    EXPECT_GT(web_partly_made, 0);
     EXPECT_LT(web_files_found_new(), (kills + completed) * web_files);
 
     // Whatever a killed run left behind, the next one completes and clears;
     // a temporary a live run holds, and what is not ours, stay.
-    const fs::path stale = httpd.path.parent_path() / ".vorlan-copy-Dead01";
+    const std::vector<fs::path> stale = {
+        httpd.path.parent_path() / ".vorlan-copy-Dead01",
+        // in the folders the copies write to
+        machine.c(e2e::apache_dir) / "htdocs/many/.vorlan-copy-Dead02",
+        machine.c("pja_2.4/lib/.vorlan-copy-Dead03"),
+        machine.c(e2e::apache_dir) / "modules/.vorlan-copy-Dead04",
+        machine.c(e2e::tomcat_dir) / "webapps/.vorlan-copy-Dead05"};
     const fs::path live = machine.c(e2e::apache_dir) / "htdocs/.vorlan-copy-Live01";
     const fs::path not_ours = httpd.path.parent_path() / ".vorlan-copy-notes.txt";
-    for (const fs::path &path : {stale, live, not_ours}) {
+    for (const fs::path &path : stale) {
+        e2e::write_file(path, "partial");
+    }
+    for (const fs::path &path : {live, not_ours}) {
         e2e::write_file(path, "partial");
     }
     const int held = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
@@ -317,7 +374,9 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     const auto after = run_with_limit(machine, accept_defaults, 120s);
     EXPECT_EQ(after.exit_status, 0) << after.out << after.err;
     ::close(held);
-    EXPECT_FALSE(fs::exists(stale));
+    for (const fs::path &path : stale) {
+        EXPECT_FALSE(fs::exists(path)) << path;
+    }
     EXPECT_TRUE(fs::exists(live));
     EXPECT_TRUE(fs::exists(not_ours));
     fs::remove(live);

@@ -1,6 +1,8 @@
 #include "replace_support.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <sstream>
 
 namespace reliability {
 namespace {
@@ -100,6 +102,16 @@ std::vector<fs::path> replace_leftovers(const fs::path &dir) {
         }
     }
     return found;
+}
+
+std::optional<fs::path> program_on_path(const std::string &name) {
+    std::istringstream path(std::getenv("PATH") == nullptr ? "" : std::getenv("PATH"));
+    for (std::string dir; std::getline(path, dir, ':');) {
+        if (!dir.empty() && fs::exists(fs::path(dir) / name)) {
+            return fs::path(dir) / name;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace reliability

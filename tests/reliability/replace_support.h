@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +44,8 @@ std::string difference(std::string_view actual, std::string_view expected);
 // Names of the temporary files the atomic replace leaves in `dir` when it is
 // killed before the rename.
 std::vector<fs::path> replace_leftovers(const fs::path &dir);
+
+// Where the program `name` is found on PATH.
+std::optional<fs::path> program_on_path(const std::string &name);
 
 } // namespace reliability

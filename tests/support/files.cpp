@@ -8,9 +8,9 @@
 
 namespace vorlan::testing {
 
-TemporaryFolder::TemporaryFolder(std::string_view purpose) {
+TemporaryFolder::TemporaryFolder(std::string_view purpose, const fs::path &under) {
     std::random_device entropy;
-    const fs::path base = fs::temp_directory_path();
+    const fs::path base = under.empty() ? fs::temp_directory_path() : under;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const fs::path candidate =
             base / ("vorlan-" + std::string(purpose) + "-" + std::to_string(entropy()));

@@ -13,11 +13,12 @@ namespace vorlan::testing {
 
 namespace fs = std::filesystem;
 
-// A new folder under the system's temporary one, removed with everything in
-// it at the end. Its path is canonical, so tests may compare resolved paths.
+// A new folder under the system's temporary one (or `base`), removed with
+// everything in it at the end. Its path is canonical, so tests may compare
+// resolved paths.
 class TemporaryFolder {
   public:
-    explicit TemporaryFolder(std::string_view purpose = "test");
+    explicit TemporaryFolder(std::string_view purpose = "test", const fs::path &base = {});
     ~TemporaryFolder();
     TemporaryFolder(const TemporaryFolder &) = delete;
     TemporaryFolder &operator=(const TemporaryFolder &) = delete;
