@@ -219,13 +219,20 @@ struct Publication {
     long fd = -1;
 };
 
-// The quoted source and target of a rename or a link, else nothing.
+// The quoted source and target of a rename or a link, else nothing. A link
+// of a descriptor itself (AT_EMPTY_PATH) is told as one through /proc.
 std::optional<std::pair<std::string, std::string>> moved(const Call &call) {
     static const std::regex two_paths(R"re(^("[^"]*"), ("[^"]*"))re");
+    static const std::regex descriptor_linked(R"re(^(\d+), "", ("[^"]*"))re");
     std::smatch match;
     if (call.result != 0 ||
-        !(call.name.starts_with("rename") || call.name == "link" || call.name == "linkat") ||
-        !std::regex_search(call.arguments, match, two_paths)) {
+        !(call.name.starts_with("rename") || call.name == "link" || call.name == "linkat")) {
+        return std::nullopt;
+    }
+    if (std::regex_search(call.arguments, match, descriptor_linked)) {
+        return std::pair{"\"/proc/self/fd/" + match[1].str() + "\"", match[2].str()};
+    }
+    if (!std::regex_search(call.arguments, match, two_paths)) {
         return std::nullopt;
     }
     return std::pair{match[1].str(), match[2].str()};

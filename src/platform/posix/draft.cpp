@@ -66,7 +66,16 @@ bool unnamed_files_unsupported(int error) {
     return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS;
 }
 
+// Linking the descriptor itself spares the system a walk through /proc; a
+// kernel that lets only privileged callers do it says ENOENT, and /proc
+// then tells the real failure, if any.
 int link_unnamed(int fd, const std::string &name) {
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+        return 0;
+    }
+    if (errno != ENOENT && errno != EPERM && errno != EINVAL) {
+        return errno;
+    }
     return ::linkat(AT_FDCWD, proc_path(fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0
                ? 0
                : errno;
