@@ -40,10 +40,21 @@ class FileDescriptor {
     int fd_;
 };
 
-// How many descriptors the process may have open at once.
-inline std::size_t descriptors_allowed() {
+// Raises the process's own limit of open descriptors as far as the system
+// lets it (the usual soft limit is far below), and returns it: a batch of
+// copies holds one for each file, and fewer files a batch cost more syncs.
+inline std::size_t raise_descriptor_limit() {
     rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return std::numeric_limits<std::size_t>::max();
+    }
+    if (limit.rlim_cur < limit.rlim_max && limit.rlim_max != RLIM_INFINITY) {
+        const rlimit raised{limit.rlim_max, limit.rlim_max};
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    if (limit.rlim_cur == RLIM_INFINITY) {
         return std::numeric_limits<std::size_t>::max();
     }
     return static_cast<std::size_t>(limit.rlim_cur);

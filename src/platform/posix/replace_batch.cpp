@@ -23,7 +23,7 @@ constexpr off_t most_waiting_bytes = off_t{64} << 20;
 constexpr std::size_t files_worth_a_file_system_sync = 8;
 
 std::size_t waiting_files_allowed() {
-    return std::clamp<std::size_t>(descriptors_allowed() / 2, 1, most_waiting_files);
+    return std::clamp<std::size_t>(raise_descriptor_limit() / 2, 1, most_waiting_files);
 }
 
 } // namespace
