@@ -93,17 +93,15 @@ ssize_t read_fully(int fd, char *data, std::size_t size, off64_t offset) {
 }
 
 // A buffer for the part of a file of `size` bytes from `offset` on, at most
-// `most`; a file that claims to hold nothing more may hold anything.
-std::unique_ptr<char[]> buffer_for(off64_t size, off64_t offset, std::size_t most,
-                                   std::size_t &capacity) {
-    capacity =
-        size > offset ? static_cast<std::size_t>(std::min<off64_t>(size - offset, most)) : most;
-    return std::make_unique_for_overwrite<char[]>(capacity);
+// `most`; a file that claims to hold nothing more may hold anything. Not
+// zero-filled: what is read overwrites it.
+std::size_t buffer_size(off64_t size, off64_t offset, std::size_t most) {
+    return size > offset ? static_cast<std::size_t>(std::min<off64_t>(size - offset, most)) : most;
 }
 
 int copy_by_reading(int in, off64_t offset, off64_t size, int out) {
-    std::size_t capacity = 0;
-    const auto buffer = buffer_for(size, offset, most_read_at_once, capacity);
+    const std::size_t capacity = buffer_size(size, offset, most_read_at_once);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
     for (;;) {
         const ssize_t got = read_fully(in, buffer.get(), capacity, offset);
         if (got <= 0) {
@@ -277,8 +275,8 @@ bool may_hold_same_bytes(const CopySource &source, const FinalTarget &final) {
 // stops there, without a call to see the end.
 bool holds_same_bytes(const CopySource &source, int target) {
     const off64_t size = source.status.st_size;
-    std::size_t capacity = 0;
-    const auto ours = buffer_for(size, 0, most_compared_at_once, capacity);
+    const std::size_t capacity = buffer_size(size, 0, most_compared_at_once);
+    const auto ours = std::make_unique_for_overwrite<char[]>(capacity);
     const auto theirs = std::make_unique_for_overwrite<char[]>(capacity);
     // Small at first: a file that changed mostly differs early.
     off64_t offset = 0;

@@ -74,8 +74,8 @@ int ReplaceBatch::sync_drafts() const {
     if (pending_.size() >= files_worth_a_file_system_sync) {
         return sync_file_systems();
     }
-    for (const Replacement &replacement : pending_) {
-        if (const int error = sync_file(replacement.draft->fd())) {
+    for (const Waiting &waiting : pending_) {
+        if (const int error = sync_file(waiting.draft->fd())) {
             return error;
         }
     }
@@ -87,12 +87,12 @@ int ReplaceBatch::sync_drafts() const {
 // files that go into it.
 int ReplaceBatch::sync_file_systems() const {
     std::set<dev_t> synced;
-    for (const Replacement &replacement : pending_) {
+    for (const Waiting &waiting : pending_) {
         struct stat status {};
-        if (::fstat(replacement.draft->fd(), &status) != 0) {
+        if (::fstat(waiting.draft->fd(), &status) != 0) {
             return errno;
         }
-        if (synced.insert(status.st_dev).second && ::syncfs(replacement.draft->fd()) != 0) {
+        if (synced.insert(status.st_dev).second && ::syncfs(waiting.draft->fd()) != 0) {
             return errno;
         }
     }
@@ -102,10 +102,10 @@ int ReplaceBatch::sync_file_systems() const {
 std::size_t ReplaceBatch::name_drafts(Outcome &outcome) {
     std::size_t named = 0;
     for (; named < pending_.size(); ++named) {
-        const Replacement &replacement = pending_[named];
-        const int error = replacement.is_new ? replacement.draft->publish_new(replacement.target)
-                                             : replacement.draft->publish_over(replacement.target);
-        if (error == EEXIST && replacement.is_new) {
+        const Waiting &waiting = pending_[named];
+        const int error = waiting.is_new ? waiting.draft->publish_new(waiting.target)
+                                         : waiting.draft->publish_over(waiting.target);
+        if (error == EEXIST && waiting.is_new) {
             outcome.taken.push_back(named);
         } else if (error != 0) {
             outcome.error = error;

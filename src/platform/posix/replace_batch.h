@@ -50,7 +50,7 @@ class ReplaceBatch {
     Outcome publish();
 
   private:
-    struct Replacement {
+    struct Waiting {
         std::unique_ptr<Draft> draft;
         std::string target;
         std::string directory;
@@ -62,7 +62,7 @@ class ReplaceBatch {
     std::size_t name_drafts(Outcome &outcome);
     int sync_directories(std::size_t published) const;
 
-    std::vector<Replacement> pending_;
+    std::vector<Waiting> pending_;
     std::vector<std::string> made_in_;
     std::set<std::pair<dev_t, ino_t>> targets_;
     off_t pending_bytes_ = 0;

@@ -22,10 +22,9 @@ CopyFailure CopiedFiles::copy(const FileAt &source, const FileAt &target, bool t
     const bool waits = batch_.size() > waiting_before;
     if (!waits && unlisted_.empty()) {
         list(shown);
-    } else if (waits) {
-        unlisted_.push_back({std::move(shown), true, source.whole_path(), target.whole_path()});
     } else {
-        unlisted_.push_back({std::move(shown), false, {}, {}});
+        unlisted_.push_back({std::move(shown), waits, waits ? source.whole_path() : "",
+                             waits ? target.whole_path() : ""});
     }
     return batch_.full() ? complete() : CopyFailure::none;
 }
