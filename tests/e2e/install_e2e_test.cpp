@@ -226,7 +226,9 @@ TEST_F(Install, ADistributionOnAnotherFileSystemArrivesByteForByte) {
         {"vorlan.jar", machine.c("pja_2.4/lib/vorlan.jar")},
         {"mod_jk.dll", machine.c(apache_dir) / "modules/mod_jk.dll"},
         {"vorlan.war", machine.c(tomcat_dir) / "webapps/vorlan.war"}};
-    for (int i = 0; i < 400; ++i) {
+    // About 75 MB: more than one batch, so that one is published while the
+    // next is read from the other file system.
+    for (int i = 0; i < 600; ++i) {
         const auto name = "htdocs/page" + std::to_string(i) + ".bin";
         copies.emplace_back(name, machine.c(apache_dir) / name);
     }

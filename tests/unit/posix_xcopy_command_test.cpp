@@ -192,12 +192,14 @@ TEST_F(XcopyCommand, AFirstCopyStopsAtAFileItCannotWriteAndLeavesNoneAfterIt) {
     EXPECT_EQ(files_below(c("dst")), copied);
 }
 
-// The 256th replacement publishes its batch while the next copy, looked up
-// before, waits: through a link it goes onto the same file, which then holds
-// other bytes than that copy was compared with.
-TEST_F(XcopyCommand, ACopyLookedUpBeforeABatchWasPublishedIsLookedUpAgain) {
+// The batch that ends with a.txt is published while the next fills: b.txt,
+// a link to a.txt, is looked up before a.txt holds its new bytes, and must
+// not be taken for a copy already in place. As many files as a batch holds
+// at most, so the boundary falls between the two. The read-only c.txt then
+// stops the command after both batches are in place, before d.txt.
+TEST_F(XcopyCommand, ACopyLookedUpWhileItsTargetWaitsInTheBatchBeforeIsCopiedAgainAndAFailureStopsAfterBoth) {
     fs::remove_all(c("src"));
-    for (int i = 1000; i < 1255; ++i) {
+    for (int i = 10000; i < 14095; ++i) {
         write_file(c("src") / std::to_string(i), "new");
         write_file(c("dst") / std::to_string(i), "old");
     }
@@ -205,10 +207,18 @@ TEST_F(XcopyCommand, ACopyLookedUpBeforeABatchWasPublishedIsLookedUpAgain) {
     write_file(c("dst/a.txt"), "old a");
     write_file(c("src/b.txt"), "old a");
     fs::create_symlink("a.txt", c("dst/b.txt"));
+    write_file(c("src/c.txt"), "new c");
+    write_file(c("dst/c.txt"), "old c");
+    fs::permissions(c("dst/c.txt"), fs::perms(0444));
+    write_file(c("src/d.txt"), "d");
     const auto result = run(R"(xcopy C:\src\*.* C:\dst /s)");
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out.back(), "257 File(s) copied");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, Lines{"Access is denied."});
+    EXPECT_EQ(result.out.size(), 4098u);
+    EXPECT_EQ(result.out.back(), "4097 File(s) copied");
     EXPECT_EQ(read_file(c("dst/a.txt")), "old a");
+    EXPECT_EQ(read_file(c("dst/14094")), "new");
+    EXPECT_FALSE(fs::exists(c("dst/d.txt")));
 }
 
 } // namespace

@@ -13,7 +13,8 @@ namespace vorlan::platform::posix {
 namespace {
 
 // What waits is bounded so that a kill or a failure costs little work, and
-// so that the drafts' descriptors stay well inside the process's limit.
+// so that the drafts' descriptors, of a batch being published and of the
+// next one filling, stay well inside the process's limit.
 constexpr std::size_t most_waiting_files = 4096;
 constexpr off_t most_waiting_bytes = off_t{64} << 20;
 
@@ -23,7 +24,7 @@ constexpr off_t most_waiting_bytes = off_t{64} << 20;
 constexpr std::size_t files_worth_a_file_system_sync = 8;
 
 std::size_t waiting_files_allowed() {
-    return std::clamp<std::size_t>(raise_descriptor_limit() / 2, 1, most_waiting_files);
+    return std::clamp<std::size_t>(raise_descriptor_limit() / 4, 1, most_waiting_files);
 }
 
 } // namespace
@@ -43,6 +44,12 @@ void ReplaceBatch::add_new(std::unique_ptr<Draft> draft, std::string target, std
 
 void ReplaceBatch::add_made_directory(std::string parent) {
     made_in_.push_back(std::move(parent));
+}
+
+ReplaceBatch ReplaceBatch::successor() const {
+    ReplaceBatch next;
+    next.targets_ = targets_;
+    return next;
 }
 
 bool ReplaceBatch::replaces(std::pair<dev_t, ino_t> target_identity) const {

@@ -36,6 +36,10 @@ class ReplaceBatch {
     // what it will hold.
     bool replaces(std::pair<dev_t, ino_t> target_identity) const;
 
+    // An empty batch that still counts this one's files as waiting to be
+    // replaced, for while this one is being published.
+    ReplaceBatch successor() const;
+
     std::size_t size() const { return pending_.size(); }
     // As much as may wait, open and unsynced, at one time.
     bool full() const;

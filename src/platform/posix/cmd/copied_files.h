@@ -3,11 +3,19 @@
 // certainly in place. A copy that writes waits in a batch, and what was
 // copied after it is listed after it, so the listing keeps the order of the
 // copies and never names a file that a failure then kept from its place.
+//
+// A full batch is published on a thread of its own while the next one
+// fills: the wait for the disk then overlaps the copying. That thread owns
+// the batch it was handed and touches nothing else; its outcome comes back
+// through a future, and the files it published are listed here, in order,
+// before the next batch is handed over.
 
 #include "platform/posix/cmd/command_output.h"
 #include "platform/posix/file_copy.h"
 #include "platform/posix/replace_batch.h"
 
+#include <future>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,12 +44,23 @@ class CopiedFiles {
         std::string source;
         std::string target;
     };
+    // A batch being published elsewhere, and the files to list after it.
+    struct InFlight {
+        std::future<ReplaceBatch::Outcome> outcome;
+        std::vector<Unlisted> files;
+    };
 
+    CopyFailure hand_over();
+    CopyFailure finish_in_flight();
+    CopyFailure list_published(const ReplaceBatch::Outcome &outcome,
+                               const std::vector<Unlisted> &files);
+    void drop_waiting();
     void list(const std::string &shown);
 
     const CommandOutput &output_;
     ReplaceBatch batch_;
     std::vector<Unlisted> unlisted_;
+    std::optional<InFlight> in_flight_;
     int count_ = 0;
 };
 
