@@ -197,7 +197,7 @@ TEST_F(XcopyCommand, AFirstCopyStopsAtAFileItCannotWriteAndLeavesNoneAfterIt) {
 // not be taken for a copy already in place. As many files as a batch holds
 // at most, so the boundary falls between the two. The read-only c.txt then
 // stops the command after both batches are in place, before d.txt.
-TEST_F(XcopyCommand, ACopyLookedUpWhileItsTargetWaitsInTheBatchBeforeIsCopiedAgainAndAFailureStopsAfterBoth) {
+TEST_F(XcopyCommand, CopiesAcrossABatchInFlightAsIfOneAfterAnother) {
     fs::remove_all(c("src"));
     for (int i = 10000; i < 14095; ++i) {
         write_file(c("src") / std::to_string(i), "new");
