@@ -15,7 +15,7 @@ namespace {
 // What waits is bounded so that a kill or a failure costs little work, and
 // so that the drafts' descriptors, of a batch being published and of the
 // next one filling, stay well inside the process's limit.
-constexpr std::size_t most_waiting_files = 4096;
+constexpr std::size_t most_waiting_files = 2048;
 constexpr off_t most_waiting_bytes = off_t{64} << 20;
 
 // From this many drafts, or directories, on, one sync of their whole file
@@ -57,8 +57,12 @@ bool ReplaceBatch::replaces(std::pair<dev_t, ino_t> target_identity) const {
 }
 
 bool ReplaceBatch::full() const {
-    static const std::size_t most_files = waiting_files_allowed();
-    return pending_.size() >= most_files || pending_bytes_ >= most_waiting_bytes;
+    return pending_.size() >= most_files() || pending_bytes_ >= most_waiting_bytes;
+}
+
+std::size_t ReplaceBatch::most_files() {
+    static const std::size_t most = waiting_files_allowed();
+    return most;
 }
 
 ReplaceBatch::Outcome ReplaceBatch::publish() {

@@ -43,6 +43,7 @@ class ReplaceBatch {
     std::size_t size() const { return pending_.size(); }
     // As much as may wait, open and unsynced, at one time.
     bool full() const;
+    static std::size_t most_files();
 
     struct Outcome {
         std::size_t published; // the first ones, in the order they were added

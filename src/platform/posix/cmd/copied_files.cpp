@@ -12,7 +12,7 @@ bool was_taken(const ReplaceBatch::Outcome &outcome, std::size_t index) {
 }
 
 // The batch moves into the thread, which alone touches it from then on.
-std::optional<std::future<ReplaceBatch::Outcome>> publish_elsewhere(ReplaceBatch &batch) {
+std::optional<std::future<ReplaceBatch::Outcome>> publish_elsewhere(ReplaceBatch batch) {
     try {
         return std::async(std::launch::async,
                           [published = std::move(batch)]() mutable { return published.publish(); });
@@ -60,7 +60,7 @@ CopyFailure CopiedFiles::hand_over() {
     // Files it replaces still hold their old bytes until it is published:
     // the next batch must not take them for copies already in place.
     ReplaceBatch next = batch_.successor();
-    auto outcome = publish_elsewhere(batch_);
+    auto outcome = publish_elsewhere(std::move(batch_));
     batch_ = std::move(next);
     if (!outcome) {
         unlisted_.clear();
