@@ -24,6 +24,19 @@ std::FILE *open_for_reading(std::string_view windows_path) {
     return path ? std::fopen(path->string().c_str(), "rb") : nullptr;
 }
 
+// An empty file, as a rewrite's lock leaves a new scratch file, is written as
+// it stands: truncating it changes nothing, but ext4 flushes a file that was
+// truncated and written again when it is closed, and the run would wait for
+// the disk to take all of it.
+std::FILE *open_if_empty(const std::filesystem::path &path) {
+    std::FILE *file = std::fopen(path.string().c_str(), "r+b");
+    if (file != nullptr && (std::fseek(file, 0, SEEK_END) != 0 || std::ftell(file) != 0)) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
 // A file we create is ours: a link standing at its name is replaced, never
 // followed, so that it cannot point our bytes at somebody else's file.
 std::FILE *create_for_writing(std::string_view windows_path) {
@@ -32,6 +45,9 @@ std::FILE *create_for_writing(std::string_view windows_path) {
     if (!path ||
         (std::filesystem::is_symlink(*path, error) && !std::filesystem::remove(*path, error))) {
         return nullptr;
+    }
+    if (std::FILE *empty = open_if_empty(*path)) {
+        return empty;
     }
     return std::fopen(path->string().c_str(), "wb");
 }
