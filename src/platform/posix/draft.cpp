@@ -9,43 +9,14 @@
 #include <unistd.h>
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <memory>
-#include <random>
 
 namespace vorlan::platform::posix {
 namespace {
 
-constexpr std::string_view name_characters =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr std::size_t random_part_length = 6;
-
-// Seeded anew for each name, so that nothing is kept between calls; the
-// clock tells apart two names asked for in turn.
-std::string random_part() {
-    std::mt19937_64 generator{
-        std::random_device{}() ^ static_cast<std::uint64_t>(::getpid()) ^
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
-    std::uniform_int_distribution<std::size_t> pick(0, name_characters.size() - 1);
-    std::string part(random_part_length, ' ');
-    for (char &character : part) {
-        character = name_characters[pick(generator)];
-    }
-    return part;
-}
-
 std::string temporary_name_in(const std::string &directory) {
-    return joined_path(directory, std::string(draft_prefix) + random_part());
-}
-
-bool is_draft_name(std::string_view name) {
-    if (!name.starts_with(draft_prefix) ||
-        name.size() != draft_prefix.size() + random_part_length) {
-        return false;
-    }
-    return name.substr(draft_prefix.size()).find_first_not_of(name_characters) ==
-           std::string_view::npos;
+    return joined_path(directory, new_draft_name(static_cast<std::uint64_t>(::getpid())));
 }
 
 bool same_file(const struct stat &a, const struct stat &b) {

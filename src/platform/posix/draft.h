@@ -5,15 +5,13 @@
 // or the new one, never part of either, and no temporary that a later run
 // does not clear.
 
+#include "platform/draft_name.h"
 #include "platform/posix/file_descriptor.h"
 
 #include <string>
 #include <string_view>
 
 namespace vorlan::platform::posix {
-
-// Every temporary of ours begins so, and nothing else of ours does.
-inline constexpr std::string_view draft_prefix = ".vorlan-copy-";
 
 class Draft {
   public:

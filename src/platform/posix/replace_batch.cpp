@@ -32,14 +32,17 @@ std::size_t waiting_files_allowed() {
 void ReplaceBatch::add(std::unique_ptr<Draft> draft, std::string target, std::string directory,
                        std::pair<dev_t, ino_t> target_identity, off_t bytes) {
     targets_.insert(target_identity);
-    pending_bytes_ += bytes;
-    pending_.push_back({std::move(draft), std::move(target), std::move(directory), false});
+    wait({std::move(draft), std::move(target), std::move(directory), false}, bytes);
 }
 
 void ReplaceBatch::add_new(std::unique_ptr<Draft> draft, std::string target, std::string directory,
                            off_t bytes) {
+    wait({std::move(draft), std::move(target), std::move(directory), true}, bytes);
+}
+
+void ReplaceBatch::wait(Waiting waiting, off_t bytes) {
     pending_bytes_ += bytes;
-    pending_.push_back({std::move(draft), std::move(target), std::move(directory), true});
+    pending_.push_back(std::move(waiting));
 }
 
 void ReplaceBatch::add_made_directory(std::string parent) {

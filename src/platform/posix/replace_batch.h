@@ -62,6 +62,7 @@ class ReplaceBatch {
         bool is_new;
     };
 
+    void wait(Waiting waiting, off_t bytes);
     int sync_drafts() const;
     int sync_file_systems() const;
     std::size_t name_drafts(Outcome &outcome);

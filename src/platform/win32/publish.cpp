@@ -1,20 +1,15 @@
 #include "platform/publish.h"
 
+#include "platform/draft_name.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
-#include <chrono>
-#include <random>
 #include <string>
 
 namespace vorlan::platform {
 namespace {
-
-constexpr std::wstring_view draft_prefix = L".vorlan-copy-";
-constexpr std::wstring_view name_characters =
-    L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr std::size_t random_part_length = 6;
 
 // The lock covers one byte far past any data, so that it never stands in the
 // way of reading or writing the file; this is where SQLite puts its locks too.
@@ -41,25 +36,20 @@ std::wstring wide(const std::string &narrow) {
     return result;
 }
 
-// Seeded anew for each name, so that nothing is kept between calls; the
-// clock tells apart two names asked for in turn.
-std::wstring random_part() {
-    std::mt19937_64 generator{
-        std::random_device{}() ^ GetCurrentProcessId() ^
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
-    std::uniform_int_distribution<std::size_t> pick(0, name_characters.size() - 1);
-    std::wstring part(random_part_length, L' ');
-    for (wchar_t &character : part) {
-        character = name_characters[pick(generator)];
-    }
-    return part;
+// Our names are ASCII, so each character widens to itself.
+std::wstring widened(std::string_view ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
 }
 
-bool is_draft_name(std::wstring_view name) {
-    return name.size() == draft_prefix.size() + random_part_length &&
-           name.starts_with(draft_prefix) &&
-           name.substr(draft_prefix.size()).find_first_not_of(name_characters) ==
-               std::wstring_view::npos;
+bool is_wide_draft_name(std::wstring_view name) {
+    std::string narrow;
+    for (const wchar_t character : name) {
+        if (character > 0x7f) {
+            return false;
+        }
+        narrow.push_back(static_cast<char>(character));
+    }
+    return is_draft_name(narrow);
 }
 
 std::wstring in_directory(const std::wstring &directory, std::wstring_view name) {
@@ -92,13 +82,13 @@ void remove_if_stale(const std::wstring &path) {
 
 void remove_stale_drafts(const std::wstring &directory) {
     WIN32_FIND_DATAW found;
-    const std::wstring pattern = in_directory(directory, std::wstring(draft_prefix) + L"*");
+    const std::wstring pattern = in_directory(directory, widened(draft_prefix) + L"*");
     const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return;
     }
     do {
-        if (is_draft_name(found.cFileName)) {
+        if (is_wide_draft_name(found.cFileName)) {
             remove_if_stale(in_directory(directory, found.cFileName));
         }
     } while (FindNextFileW(search, &found));
@@ -134,7 +124,7 @@ struct DraftFile::State {
     // through a second one that lets the rename through.
     bool create(const std::wstring &directory) {
         for (;;) {
-            temporary = in_directory(directory, std::wstring(draft_prefix) + random_part());
+            temporary = in_directory(directory, widened(new_draft_name(GetCurrentProcessId())));
             const HANDLE file =
                 CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
