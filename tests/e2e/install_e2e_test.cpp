@@ -221,22 +221,18 @@ TEST_F(Install, ADistributionOnAnotherFileSystemArrivesByteForByte) {
     const vorlan::testing::TemporaryFolder elsewhere("dist", shm);
     machine.dist = elsewhere / "dist";
     machine.add_distribution();
-    std::vector<std::pair<fs::path, fs::path>> copies = {
-        {"pja.jar", machine.c("pja_2.4/lib/pja.jar")},
-        {"vorlan.jar", machine.c("pja_2.4/lib/vorlan.jar")},
-        {"mod_jk.dll", machine.c(apache_dir) / "modules/mod_jk.dll"},
-        {"vorlan.war", machine.c(tomcat_dir) / "webapps/vorlan.war"}};
+    std::vector<CopiedFile> copies = machine.default_copies();
     // About 75 MB: more than one batch, so that one is published while the
     // next is read from the other file system.
     for (int i = 0; i < 600; ++i) {
         const auto name = "htdocs/page" + std::to_string(i) + ".bin";
-        copies.emplace_back(name, machine.c(apache_dir) / name);
+        copies.push_back({name, machine.c(apache_dir) / name});
     }
     for (const unsigned version : {0u, 1u}) {
         // The same sizes in both, so that the re-run compares every byte.
         for (unsigned i = 0; i < copies.size(); ++i) {
             write_file(
-                machine.dist / copies[i].first,
+                machine.dist / copies[i].source,
                 vorlan::testing::binary_content(50'000 + i * 7919 % 150'000, i + version * 1000));
         }
         const auto run = machine.run(accept_defaults);

@@ -19,23 +19,13 @@ struct Fault {
     std::string only_in = {};
 };
 
-struct Copied {
-    std::string source; // in the distribution
-    fs::path target;
-};
-
 // Enough web files that their replacements are synced as one batch, and
 // files large enough to take several writes each.
-std::vector<Copied> copied_files(const e2e::Scenario &machine) {
-    const fs::path apache = machine.c(e2e::apache_dir);
-    std::vector<Copied> files = {{"htdocs/index.html", apache / "htdocs/index.html"},
-                                 {"pja.jar", machine.c("pja_2.4/lib/pja.jar")},
-                                 {"vorlan.jar", machine.c("pja_2.4/lib/vorlan.jar")},
-                                 {"mod_jk.dll", apache / "modules/mod_jk.dll"},
-                                 {"vorlan.war", machine.c(e2e::tomcat_dir) / "webapps/vorlan.war"}};
+std::vector<e2e::CopiedFile> copied_files(const e2e::Scenario &machine) {
+    std::vector<e2e::CopiedFile> files = machine.default_copies();
     for (int i = 0; i < 12; ++i) {
         const std::string name = "htdocs/pages/page" + std::to_string(i) + ".html";
-        files.push_back({name, apache / name});
+        files.push_back({name, machine.c(e2e::apache_dir) / name});
     }
     return files;
 }
@@ -45,7 +35,8 @@ std::string version_of(std::size_t file, unsigned version) {
                                            static_cast<unsigned>(file) + version * 100);
 }
 
-void put_version(const e2e::Scenario &machine, const std::vector<Copied> &files, unsigned version) {
+void put_version(const e2e::Scenario &machine, const std::vector<e2e::CopiedFile> &files,
+                 unsigned version) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         e2e::write_file(machine.dist / files[i].source, version_of(i, version));
     }

@@ -172,15 +172,7 @@ class KillDuringReplace : public ::testing::Test {
         shutdown.new_content = shutdown_bat_after_default_run(shutdown.old_content);
         e2e::write_file(httpd.path, httpd.old_content);
         e2e::write_file(startup.path, startup.old_content);
-        const fs::path apache = machine.c(e2e::apache_dir);
-        for (const auto &[source, target] : std::vector<std::pair<std::string, fs::path>>{
-                 {"htdocs/index.html", apache / "htdocs/index.html"},
-                 {"htdocs/images/logo.gif", apache / "htdocs/images/logo.gif"},
-                 {"htdocs/jsp/main.jsp", apache / "htdocs/jsp/main.jsp"},
-                 {"pja.jar", machine.c("pja_2.4/lib/pja.jar")},
-                 {"vorlan.jar", machine.c("pja_2.4/lib/vorlan.jar")},
-                 {"mod_jk.dll", apache / "modules/mod_jk.dll"},
-                 {"vorlan.war", machine.c(e2e::tomcat_dir) / "webapps/vorlan.war"}}) {
+        for (const auto &[source, target] : machine.default_copies()) {
             copied.emplace_back(target, e2e::read_file(machine.dist / source));
         }
         for (int i = 0; i < web_files; ++i) {

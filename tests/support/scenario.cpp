@@ -211,14 +211,40 @@ void Scenario::add_default_products() const {
     add_servlet_container(c(tomcat_dir));
 }
 
+namespace {
+
+struct DistributedFile {
+    std::string_view source;
+    std::string_view content;
+    std::string_view product;   // apache_dir, tomcat_dir, or "" for the toolkit
+    std::string_view installed; // below it
+};
+
+const DistributedFile distribution[] = {
+    {"htdocs/index.html", "<html>Vorlan</html>\r\n", apache_dir, "htdocs/index.html"},
+    {"htdocs/images/logo.gif", std::string_view("GIF89a\0\x1a\r\n", 10), apache_dir,
+     "htdocs/images/logo.gif"},
+    {"htdocs/jsp/main.jsp", "<% out.print(1); %>\n", apache_dir, "htdocs/jsp/main.jsp"},
+    {"pja.jar", "pja jar bytes", "", "pja_2.4/lib/pja.jar"},
+    {"vorlan.jar", "vorlan jar bytes", "", "pja_2.4/lib/vorlan.jar"},
+    {"mod_jk.dll", "dll bytes", apache_dir, "modules/mod_jk.dll"},
+    {"vorlan.war", "war bytes", tomcat_dir, "webapps/vorlan.war"},
+};
+
+} // namespace
+
 void Scenario::add_distribution() const {
-    write_file(dist / "htdocs" / "index.html", "<html>Vorlan</html>\r\n");
-    write_file(dist / "htdocs" / "images" / "logo.gif", std::string("GIF89a\0\x1a\r\n", 10));
-    write_file(dist / "htdocs" / "jsp" / "main.jsp", "<% out.print(1); %>\n");
-    write_file(dist / "pja.jar", "pja jar bytes");
-    write_file(dist / "vorlan.jar", "vorlan jar bytes");
-    write_file(dist / "mod_jk.dll", "dll bytes");
-    write_file(dist / "vorlan.war", "war bytes");
+    for (const DistributedFile &file : distribution) {
+        write_file(dist / file.source, std::string(file.content));
+    }
+}
+
+std::vector<CopiedFile> Scenario::default_copies() const {
+    std::vector<CopiedFile> copies;
+    for (const DistributedFile &file : distribution) {
+        copies.push_back({std::string(file.source), c(file.product) / file.installed});
+    }
+    return copies;
 }
 
 ProcessRequest Scenario::native_request(const std::string &input) const {

@@ -19,6 +19,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace e2e {
 
@@ -29,6 +30,12 @@ using vorlan::testing::write_file;
 
 inline constexpr std::string_view apache_dir = "Program Files/Apache Group/Apache";
 inline constexpr std::string_view tomcat_dir = "Program Files/Apache Tomcat 4.0";
+
+// A file of the distribution, and where the default answers install it.
+struct CopiedFile {
+    std::string source; // in the distribution folder
+    fs::path target;
+};
 
 class Scenario {
   public:
@@ -45,6 +52,8 @@ class Scenario {
     void add_servlet_container(const fs::path &dir) const;
     void add_default_products() const;
     void add_distribution() const;
+    // The files add_distribution() writes, as a run with the defaults copies them.
+    std::vector<CopiedFile> default_copies() const;
 
     // Runs the installer in the distribution folder with the answers on its
     // standard input. Under Wine a CR LF in its output is read as LF, since
