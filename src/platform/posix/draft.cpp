@@ -19,10 +19,6 @@ std::string temporary_name_in(const std::string &directory) {
     return joined_path(directory, new_draft_name(static_cast<std::uint64_t>(::getpid())));
 }
 
-bool same_file(const struct stat &a, const struct stat &b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 std::string proc_path(int fd) {
     return "/proc/self/fd/" + std::to_string(fd);
 }
@@ -152,6 +148,10 @@ int lock_exclusively(int fd, bool wait) {
         }
     }
     return 0;
+}
+
+bool same_file(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 bool names_the_open_file(const std::string &path, int fd) {

@@ -8,6 +8,8 @@
 #include "platform/draft_name.h"
 #include "platform/posix/file_descriptor.h"
 
+#include <sys/stat.h>
+
 #include <string>
 #include <string_view>
 
@@ -43,6 +45,8 @@ class Draft {
 int sync_file(int fd);
 // An errno value; with `wait` false, EWOULDBLOCK while another holds it.
 int lock_exclusively(int fd, bool wait);
+// True when both are one file: the same device and inode.
+bool same_file(const struct stat &a, const struct stat &b);
 // True when the path names the file open as `fd`, not some other.
 bool names_the_open_file(const std::string &path, int fd);
 int sync_directory(const std::string &directory);

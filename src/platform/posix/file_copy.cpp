@@ -305,10 +305,6 @@ bool target_holds_source(const CopySource &source, const FinalTarget &final) {
     return target.is_open() && holds_same_bytes(source, target.get());
 }
 
-bool same_file(const struct stat &a, const struct stat &b) {
-    return identity_of(a) == identity_of(b);
-}
-
 } // namespace
 
 std::string_view complaint_for(CopyFailure failure) {
