@@ -17,6 +17,8 @@ struct Fault {
     // Where the faulty calls are counted (strace -P), in the distribution:
     // a count over the whole process would depend on how it was built.
     std::string only_in = {};
+    // A descriptor limit so low that a batch fails while the next one fills.
+    std::string descriptors = {};
 };
 
 // Enough web files that their replacements are synced as one batch, and
@@ -57,6 +59,10 @@ TEST(CopyFault, EveryCopiedFileIsWholeAndAFailedCopyIsReported) {
         {{"rename:error=EIO:when=5"},
          "The request could not be performed because of an I/O device error."},
         {{"openat:error=EACCES:when=5"}, "Access is denied.", "htdocs/pages"},
+        {{"syncfs:error=EIO"},
+         "The request could not be performed because of an I/O device error.",
+         "",
+         "32"},
     };
     for (const Fault &row : table) {
         const std::string name = row.injections.front();
@@ -71,6 +77,11 @@ TEST(CopyFault, EveryCopiedFileIsWholeAndAFailedCopyIsReported) {
         put_version(machine, files, 2);
         const fs::path trace = machine.root / "trace.txt";
         std::vector<std::string> wrapper = {strace->string(), "-f", "-qq", "-o", trace.string()};
+        if (!row.descriptors.empty()) {
+            const std::string limit = "--nofile=" + row.descriptors + ":" + row.descriptors;
+            const auto prlimit = program_on_path("prlimit").value_or("prlimit"); // util-linux
+            wrapper.insert(wrapper.begin(), {prlimit.string(), limit});
+        }
         if (!row.only_in.empty()) {
             wrapper.insert(wrapper.end(), {"-P", (machine.dist / row.only_in).string()});
         }
