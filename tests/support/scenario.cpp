@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -275,6 +276,7 @@ ProcessResult Scenario::run(const std::string &input) const {
     auto result = run_process(request);
     if (result.out.empty() && result.err.empty() && !result.timed_out &&
         describe_disk() == disk_before) {
+        std::cout << "Wine lost a run's output; running it once more\n";
         result = run_process(request);
     }
     result.out = with_lf_line_ends(result.out);
