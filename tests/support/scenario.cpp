@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -268,17 +267,7 @@ ProcessResult Scenario::run(const std::string &input) const {
                                       // A user who wants to be asked: the installer must
                                       // still never wait on an overwrite question.
                                       {"COPYCMD", "/-Y"}});
-    // About once in several thousand starts, Wine loses all of a program's
-    // output: the run ends with the right status and nothing on either stream.
-    // Such a run, if it also left the disk as it found it, is run once more;
-    // a program that really prints nothing prints nothing again.
-    const auto disk_before = describe_disk();
     auto result = run_process(request);
-    if (result.out.empty() && result.err.empty() && !result.timed_out &&
-        describe_disk() == disk_before) {
-        std::cout << "Wine lost a run's output; running it once more\n";
-        result = run_process(request);
-    }
     result.out = with_lf_line_ends(result.out);
     result.err = with_lf_line_ends(result.err);
     return result;
