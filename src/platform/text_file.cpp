@@ -1,6 +1,7 @@
 #include "platform/text_file.h"
 
 #include "platform/file_cache.h"
+#include "platform/open_file.h"
 #include "platform/windows_path.h"
 
 #include <cstring>
@@ -19,9 +20,9 @@ std::optional<std::filesystem::path> file_path(std::string_view windows_path) {
     return path;
 }
 
-std::FILE *open_for_reading(std::string_view windows_path) {
+OpenedFile open_for_reading(std::string_view windows_path) {
     const auto path = file_path(windows_path);
-    return path ? std::fopen(path->string().c_str(), "rb") : nullptr;
+    return path ? open_file(*path, OpenMode::read) : OpenedFile{};
 }
 
 // An empty file, as a rewrite's lock leaves a new scratch file, is written as
@@ -29,7 +30,7 @@ std::FILE *open_for_reading(std::string_view windows_path) {
 // truncated and written again when it is closed, and the run would wait for
 // the disk to take all of it.
 std::FILE *open_if_empty(const std::filesystem::path &path) {
-    std::FILE *file = std::fopen(path.string().c_str(), "r+b");
+    std::FILE *file = open_file(path, OpenMode::update).file;
     if (file != nullptr && (std::fseek(file, 0, SEEK_END) != 0 || std::ftell(file) != 0)) {
         std::fclose(file);
         return nullptr;
@@ -49,7 +50,7 @@ std::FILE *create_for_writing(std::string_view windows_path) {
     if (std::FILE *empty = open_if_empty(*path)) {
         return empty;
     }
-    return std::fopen(path->string().c_str(), "wb");
+    return open_file(*path, OpenMode::create).file;
 }
 
 std::string_view without_cr(std::string_view text) {
@@ -62,7 +63,9 @@ std::string_view without_cr(std::string_view text) {
 } // namespace
 
 bool TextReader::open(std::string_view windows_path) {
-    file_.reset(open_for_reading(windows_path));
+    const OpenedFile opened = open_for_reading(windows_path);
+    file_.reset(opened.file);
+    held_ = opened.held;
     if (!file_) {
         return false;
     }

@@ -33,6 +33,9 @@ class TextReader {
   public:
     // False when the file cannot be opened for reading.
     bool open(std::string_view windows_path);
+    // Whether it could not be opened because another program held it.
+    bool held() const { return held_; }
+    void close() { file_.reset(); }
     // The next line or piece, or nothing at the end of the file or on a read
     // error. The file is read once, front to back: what has been read is
     // dropped from the system's file cache, for it is not needed again.
@@ -52,6 +55,7 @@ class TextReader {
     bool in_line_ = false;     // the last piece handed out was not a line's last
     bool at_eof_ = false;
     bool failed_ = false;
+    bool held_ = false;
 };
 
 class TextWriter {

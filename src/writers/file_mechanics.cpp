@@ -2,6 +2,7 @@
 
 #include "platform/command.h"
 #include "platform/console.h"
+#include "platform/held_file.h"
 #include "platform/publish.h"
 #include "text/format.h"
 
@@ -61,6 +62,23 @@ StageResult publish_file(const std::string &path, const std::vector<std::string>
     return report_unwritable(path);
 }
 
+// A program that holds the target for a moment makes the copy fail; it is
+// not started while the target is seen held, for it would complain each time.
+bool copied_over(const RewriteJob &job) {
+    const auto copy = format("copy \"%s\" \"%s\" > NUL", {job.scratch, job.target});
+    const auto attempt = [&] {
+        if (platform::held_by_another_program(job.target)) {
+            return platform::Attempt::held;
+        }
+        if (platform::run_command(copy) == 0) {
+            return platform::Attempt::done;
+        }
+        return platform::held_by_another_program(job.target) ? platform::Attempt::held
+                                                             : platform::Attempt::failed;
+    };
+    return platform::try_while_held(attempt, job.target) == platform::Attempt::done;
+}
+
 } // namespace
 
 void copy_filtered(platform::TextReader &from, platform::TextWriter &to,
@@ -90,7 +108,7 @@ RewriteResult rewrite_filtered(const RewriteJob &job) {
     platform::TextReader target;
     if (!target.open(job.target)) {
         scratch.close();
-        return RewriteResult::target_missing;
+        return target.held() ? RewriteResult::target_unreadable : RewriteResult::target_missing;
     }
     if (!scratch_created) {
         return RewriteResult::scratch_unwritable;
@@ -103,11 +121,11 @@ RewriteResult rewrite_filtered(const RewriteJob &job) {
         scratch.close();
         return RewriteResult::target_unreadable;
     }
+    target.close(); // the copy must find the target open nowhere
     if (!scratch.close()) {
         return RewriteResult::scratch_unwritable;
     }
-    const auto copy = format("copy \"%s\" \"%s\" > NUL", {job.scratch, job.target});
-    return platform::run_command(copy) == 0 ? RewriteResult::done : RewriteResult::replace_failed;
+    return copied_over(job) ? RewriteResult::done : RewriteResult::replace_failed;
 }
 
 StageResult run_rewrite_stage(const RewriteJob &job, const char *not_found_format) {

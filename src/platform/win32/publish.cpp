@@ -1,6 +1,8 @@
 #include "platform/publish.h"
 
 #include "platform/draft_name.h"
+#include "platform/held_file.h"
+#include "platform/win32/windows_files.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -10,6 +12,9 @@
 
 namespace vorlan::platform {
 namespace {
+
+using win32::is_held_error;
+using win32::wide;
 
 // The lock covers one byte far past any data, so that it never stands in the
 // way of reading or writing the file; this is where SQLite puts its locks too.
@@ -23,17 +28,6 @@ OVERLAPPED far_byte() {
 bool lock_far_byte(HANDLE file, DWORD flags) {
     OVERLAPPED where = far_byte();
     return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | flags, 0, 1, 0, &where) != 0;
-}
-
-// The same conversion fopen makes, so that both name the same file.
-std::wstring wide(const std::string &narrow) {
-    const UINT code_page = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-    const int length = MultiByteToWideChar(code_page, 0, narrow.data(),
-                                           static_cast<int>(narrow.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(code_page, 0, narrow.data(), static_cast<int>(narrow.size()), result.data(),
-                        length);
-    return result;
 }
 
 // Our names are ASCII, so each character widens to itself.
@@ -103,6 +97,7 @@ bool name_taken(DWORD error) {
 
 struct DraftFile::State {
     std::wstring target;
+    std::string shown_target;
     std::wstring temporary;
     HANDLE lock = INVALID_HANDLE_VALUE;
     std::FILE *stream = nullptr;
@@ -158,11 +153,24 @@ struct DraftFile::State {
         if (mode == PublishMode::replace) {
             flags |= MOVEFILE_REPLACE_EXISTING;
         }
-        if (MoveFileExW(temporary.c_str(), target.c_str(), flags) == 0) {
-            return mode == PublishMode::create_new && name_taken(GetLastError())
-                       ? Publication::name_taken
-                       : Publication::failed;
+        DWORD error = 0;
+        const Attempt outcome = try_while_held(
+            [&] {
+                if (MoveFileExW(temporary.c_str(), target.c_str(), flags) != 0) {
+                    return Attempt::done;
+                }
+                error = GetLastError();
+                return is_held_error(error, target) ? Attempt::held : Attempt::failed;
+            },
+            shown_target);
+        if (outcome != Attempt::done) {
+            return mode == PublishMode::create_new && name_taken(error) ? Publication::name_taken
+                                                                        : Publication::failed;
         }
+        // Our lock's handle is now open on the published file, and a file
+        // that is open cannot be replaced: another run would be refused.
+        CloseHandle(lock);
+        lock = INVALID_HANDLE_VALUE;
         published = true;
         return Publication::published;
     }
@@ -174,6 +182,7 @@ DraftFile::~DraftFile() = default;
 bool DraftFile::open(const std::filesystem::path &target) {
     auto state = std::make_unique<State>();
     state->target = wide(target.string());
+    state->shown_target = target.string();
     std::wstring directory = wide(target.parent_path().string());
     if (directory.empty()) {
         directory = L".";
