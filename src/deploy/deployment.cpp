@@ -27,6 +27,7 @@ void ensure_directory(std::string_view path) {
 }
 
 app::StageResult copy_web_files(const settings::InstallSettings &s) {
+    platform::make_tree_copy_destination(s.htdocs_dir);
     return went_on(copied("xcopy htdocs\\*.* \"%s\" /s", s.htdocs_dir));
 }
 

@@ -16,4 +16,7 @@ int run_command(const std::string &command_line) {
     return status;
 }
 
+// This interpreter's xcopy makes the folders itself, and syncs them.
+void make_tree_copy_destination(std::string_view) {}
+
 } // namespace vorlan::platform

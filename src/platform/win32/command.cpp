@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace vorlan::platform {
 
@@ -14,6 +16,11 @@ int run_command(const std::string &command_line) {
     // The command writes to the same console; what we printed must come first.
     std::fflush(stdout);
     return std::system(command_line.c_str());
+}
+
+void make_tree_copy_destination(std::string_view windows_path) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(windows_path), error);
 }
 
 } // namespace vorlan::platform
