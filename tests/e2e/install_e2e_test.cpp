@@ -7,6 +7,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <thread>
 #include <vector>
 
 namespace e2e {
@@ -293,6 +298,77 @@ TEST_F(Install, WithoutWindowsFontsTheWinNtDirectoryIsNamed) {
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
     EXPECT_NE(tomcat("bin/tomcat.reg").find("-Djava.awt.fonts=C:\\\\WinNT\\\\Fonts"),
               std::string::npos);
+}
+
+// The copy would otherwise ask whether the folder names a file or a folder,
+// with nobody at a pipe to answer.
+TEST_F(Install, AMissingDocumentRootIsMade) {
+    fs::remove_all(machine.c(apache_dir) / "htdocs");
+    const auto run = machine.run(accept_defaults);
+    EXPECT_TRUE(prints(run, own(all_questions) + copied_web_files + copied_jars +
+                                copied_modules_and_archives + own(completion)));
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(describe_tree(machine.c(apache_dir) / "htdocs"),
+              describe_tree(machine.dist / "htdocs"));
+}
+
+// A Windows program holds a file as a virus scanner or an indexer may, for a
+// moment or for too long; a Linux process's open would be invisible to Wine.
+TEST_F(Install, AFileHeldForAMomentIsWaitedForAndOneHeldTooLongStopsTheRun) {
+    const char *holder = std::getenv("VORLAN_HOLD_FILE");
+    if (!under_wine() || holder == nullptr) {
+        GTEST_SKIP() << "SKIPPED: needs the Windows build and VORLAN_HOLD_FILE "
+                        "(tools/test-windows.sh sets both)";
+    }
+    struct Hold {
+        std::string_view file;
+        const char *milliseconds;
+        int status;
+        std::string_view complaint;
+        std::string_view old_content;
+        std::string_view new_content;
+    };
+    const std::string_view tomcat_reg = "Apache Tomcat 4.0\\bin\\tomcat.reg";
+    const std::string_view httpd_conf = "Apache Group\\Apache\\conf\\httpd.conf";
+    const Hold table[] = {
+        {tomcat_reg, "2500", 0, "", "an older script\r\n", registry_script_defaults},
+        {httpd_conf, "2500", 0, "", original_httpd_conf, httpd_conf_after_one_run},
+        {tomcat_reg, "60000", 1, "***ERROR*** cannot write file", "an older script\r\n", ""},
+        {httpd_conf, "60000", 1, "***ERROR*** cannot replace file", original_httpd_conf, ""},
+    };
+    for (const Hold &row : table) {
+        const std::string windows_path = "C:\\Program Files\\" + std::string(row.file);
+        SCOPED_TRACE(windows_path + " held for " + row.milliseconds + " ms");
+        std::string relative = "Program Files/" + std::string(row.file);
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        const fs::path held = machine.c(relative);
+        write_file(held, std::string(row.old_content));
+        const fs::path ready = machine.root / "held";
+        auto hold = std::async(std::launch::async, [&] {
+            return machine.run_windows_program(
+                {holder, windows_path, row.milliseconds, "Z:" + ready.string()});
+        });
+        for (int look = 0; look < 3000 && !fs::exists(ready); ++look) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(fs::exists(ready)) << "the file was never held";
+        const auto run = machine.run(accept_defaults);
+        fs::remove(ready); // lets go
+        EXPECT_EQ(hold.get().exit_status, 0);
+        EXPECT_EQ(run.exit_status, row.status) << run.out << run.err;
+        if (row.status == 0) {
+            EXPECT_EQ(read_file(held), row.new_content);
+            continue;
+        }
+        EXPECT_NE(run.out.find("***WARNING*** file " + windows_path +
+                               " is in use by another program; waiting. . .\n"),
+                  std::string::npos)
+            << run.out;
+        EXPECT_NE(run.out.find(std::string(row.complaint) + " " + windows_path), std::string::npos)
+            << run.out;
+        EXPECT_EQ(read_file(held), row.old_content);
+        EXPECT_EQ(describe_tree(held.parent_path()).find(".vorlan-copy-"), std::string::npos);
+    }
 }
 
 } // namespace

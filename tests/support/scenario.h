@@ -61,6 +61,8 @@ class Scenario {
     ProcessResult run(const std::string &input) const;
     // How the native build is started for such a run.
     ProcessRequest native_request(const std::string &input) const;
+    // Under Wine: another Windows program, in the same prefix, started in root.
+    ProcessResult run_windows_program(std::vector<std::string> argv) const;
 
     // Takes C:\WINDOWS\Fonts away until the scenario ends.
     void remove_windows_fonts() const;
@@ -75,6 +77,7 @@ class Scenario {
 
   private:
     void restore_shared_prefix() const;
+    ProcessResult run_through_wine(ProcessRequest request) const;
 
     vorlan::testing::TemporaryFolder folder_{"e2e"};
     bool shared_prefix_ = false;
