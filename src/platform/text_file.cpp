@@ -28,9 +28,11 @@ OpenedFile open_for_reading(std::string_view windows_path) {
 // An empty file, as a rewrite's lock leaves a new scratch file, is written as
 // it stands: truncating it changes nothing, but ext4 flushes a file that was
 // truncated and written again when it is closed, and the run would wait for
-// the disk to take all of it.
-std::FILE *open_if_empty(const std::filesystem::path &path) {
-    std::FILE *file = open_file(path, OpenMode::update).file;
+// the disk to take all of it. `held`: another program held it past the wait.
+std::FILE *open_if_empty(const std::filesystem::path &path, bool &held) {
+    const OpenedFile opened = open_file(path, OpenMode::update);
+    held = opened.held;
+    std::FILE *file = opened.file;
     if (file != nullptr && (std::fseek(file, 0, SEEK_END) != 0 || std::ftell(file) != 0)) {
         std::fclose(file);
         return nullptr;
@@ -47,10 +49,11 @@ std::FILE *create_for_writing(std::string_view windows_path) {
         (std::filesystem::is_symlink(*path, error) && !std::filesystem::remove(*path, error))) {
         return nullptr;
     }
-    if (std::FILE *empty = open_if_empty(*path)) {
+    bool held = false;
+    if (std::FILE *empty = open_if_empty(*path, held)) {
         return empty;
     }
-    return open_file(*path, OpenMode::create).file;
+    return held ? nullptr : open_file(*path, OpenMode::create).file; // no second wait
 }
 
 std::string_view without_cr(std::string_view text) {
