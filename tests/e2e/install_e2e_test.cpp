@@ -327,6 +327,7 @@ TEST_F(Install, AFileHeldForAMomentIsWaitedForAndOneHeldTooLongStopsTheRun) {
         std::string_view complaint;
         std::string_view old_content;
         std::string_view new_content;
+        const char *sharing = "read";
     };
     const std::string_view tomcat_reg = "Apache Tomcat 4.0\\bin\\tomcat.reg";
     const std::string_view httpd_conf = "Apache Group\\Apache\\conf\\httpd.conf";
@@ -335,6 +336,8 @@ TEST_F(Install, AFileHeldForAMomentIsWaitedForAndOneHeldTooLongStopsTheRun) {
         {httpd_conf, "2500", 0, "", original_httpd_conf, httpd_conf_after_one_run},
         {tomcat_reg, "60000", 1, "***ERROR*** cannot write file", "an older script\r\n", ""},
         {httpd_conf, "60000", 1, "***ERROR*** cannot replace file", original_httpd_conf, ""},
+        // Held by a writer, it cannot even be read: not missing, for all that.
+        {httpd_conf, "60000", 1, "***ERROR*** cannot read file", original_httpd_conf, "", "none"},
     };
     for (const Hold &row : table) {
         const std::string windows_path = "C:\\Program Files\\" + std::string(row.file);
@@ -346,7 +349,7 @@ TEST_F(Install, AFileHeldForAMomentIsWaitedForAndOneHeldTooLongStopsTheRun) {
         const fs::path ready = machine.root / "held";
         auto hold = std::async(std::launch::async, [&] {
             return machine.run_windows_program(
-                {holder, windows_path, row.milliseconds, "Z:" + ready.string()});
+                {holder, windows_path, row.milliseconds, "Z:" + ready.string(), row.sharing});
         });
         for (int look = 0; look < 3000 && !fs::exists(ready); ++look) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
