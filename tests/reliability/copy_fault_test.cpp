@@ -24,32 +24,36 @@ struct Fault {
     std::string descriptors = {};
     // A kernel feature refused (refuse_call) for both runs, not a call injected.
     std::string refused = {};
+    // Large files cost much under strace: only the rows that need several
+    // writes for each file, or a fault late in one, have them.
+    bool small_files = false;
 };
 
 const std::string device_error =
     "The request could not be performed because of an I/O device error.";
 
-// Enough web files that their replacements are synced as one batch, or
-// fill five under 24 descriptors, and files large enough to take several
-// writes each.
-std::vector<e2e::CopiedFile> copied_files(const e2e::Scenario &machine) {
+// Enough web files that their replacements are synced as one batch; small
+// ones fill five batches under 24 descriptors.
+std::vector<e2e::CopiedFile> copied_files(const e2e::Scenario &machine, bool small_files) {
     std::vector<e2e::CopiedFile> files = machine.default_copies();
-    for (int i = 0; i < 24; ++i) {
+    for (int i = 0; i < (small_files ? 24 : 12); ++i) {
         const std::string name = "htdocs/pages/page" + std::to_string(i) + ".html";
         files.push_back({name, machine.c(e2e::apache_dir) / name});
     }
     return files;
 }
 
-std::string version_of(std::size_t file, unsigned version) {
-    return vorlan::testing::binary_content(150'000 + file * 20'011,
+// Large files take several writes each.
+std::string version_of(std::size_t file, unsigned version, bool small_files) {
+    return vorlan::testing::binary_content(small_files ? 1'000 + file * 211
+                                                       : 150'000 + file * 20'011,
                                            static_cast<unsigned>(file) + version * 100);
 }
 
 void put_version(const e2e::Scenario &machine, const std::vector<e2e::CopiedFile> &files,
-                 unsigned version) {
+                 unsigned version, bool small_files) {
     for (std::size_t i = 0; i < files.size(); ++i) {
-        e2e::write_file(machine.dist / files[i].source, version_of(i, version));
+        e2e::write_file(machine.dist / files[i].source, version_of(i, version, small_files));
     }
 }
 
@@ -86,13 +90,16 @@ TEST(CopyFault, EveryCopiedFileIsWholeAndAFailedCopyIsReported) {
         // A target folder's sync alone fails: its files were named, not kept.
         {{"fsync:error=EIO"},
          device_error,
-         "prefix/drive_c/" + std::string(e2e::apache_dir) + "/htdocs/pages"},
+         "prefix/drive_c/" + std::string(e2e::apache_dir) + "/htdocs/pages",
+         "",
+         "",
+         true},
         // Batches of six: all five listed; the third failing (page19.html, the
         // fourteenth file opened there) while the second is published.
-        {{"copy_file_range:error=EXDEV"}, "", "", "24"},
-        {{"openat:error=EACCES:when=14"}, "Access is denied.", "dist/htdocs/pages", "24"},
-        {{}, "", "", "", "tmpfile"},
-        {{}, "", "", "", "empty-path"},
+        {{"copy_file_range:error=EXDEV"}, "", "", "24", "", true},
+        {{"openat:error=EACCES:when=14"}, "Access is denied.", "dist/htdocs/pages", "24", "", true},
+        {{}, "", "", "", "tmpfile", true},
+        {{}, "", "", "", "empty-path", true},
     };
     for (const Fault &row : table) {
         SCOPED_TRACE(row.refused + (row.injections.empty() ? "" : row.injections.front()) + " " +
@@ -100,14 +107,15 @@ TEST(CopyFault, EveryCopiedFileIsWholeAndAFailedCopyIsReported) {
         e2e::Scenario machine;
         machine.add_default_products();
         machine.add_distribution();
-        const auto files = copied_files(machine);
-        put_version(machine, files, 1);
+        const bool small = row.small_files;
+        const auto files = copied_files(machine, small);
+        put_version(machine, files, 1, small);
         const std::vector<std::string> refusing = {VORLAN_REFUSE_CALL, row.refused};
         const auto first = row.refused.empty() ? machine.run(accept_defaults)
                                                : run_wrapped(machine, accept_defaults, refusing);
         ASSERT_EQ(first.exit_status, 0) << first.out << first.err;
 
-        put_version(machine, files, 2);
+        put_version(machine, files, 2, small);
         const fs::path trace = machine.root / "trace.txt";
         std::vector<std::string> wrapper = {strace->string(), "-f", "-qq", "-o", trace.string()};
         if (!row.refused.empty()) {
@@ -153,14 +161,16 @@ TEST(CopyFault, EveryCopiedFileIsWholeAndAFailedCopyIsReported) {
             std::string shown = files[web[i]].source;
             std::ranges::replace(shown, '/', '\\');
             EXPECT_EQ(listed[i], shown);
-            EXPECT_TRUE(e2e::read_file(files[web[i]].target) == version_of(web[i], 2)) << shown;
+            EXPECT_TRUE(e2e::read_file(files[web[i]].target) == version_of(web[i], 2, small))
+                << shown;
         }
         EXPECT_EQ(counted, std::to_string(listed.size()) + " File(s) copied");
         int old_files = 0;
         for (std::size_t i = 0; i < files.size(); ++i) {
             const std::string now = e2e::read_file(files[i].target);
-            old_files += now == version_of(i, 1);
-            EXPECT_TRUE(now == version_of(i, 1) || now == version_of(i, 2)) << files[i].target;
+            old_files += now == version_of(i, 1, small);
+            EXPECT_TRUE(now == version_of(i, 1, small) || now == version_of(i, 2, small))
+                << files[i].target;
         }
         if (row.complaint.empty()) {
             // Another way to copy does it all, as a run without the fault.
@@ -178,7 +188,8 @@ TEST(CopyFault, EveryCopiedFileIsWholeAndAFailedCopyIsReported) {
         const auto mended = machine.run(accept_defaults);
         EXPECT_EQ(mended.exit_status, 0) << mended.out << mended.err;
         for (std::size_t i = 0; i < files.size(); ++i) {
-            EXPECT_TRUE(e2e::read_file(files[i].target) == version_of(i, 2)) << files[i].target;
+            EXPECT_TRUE(e2e::read_file(files[i].target) == version_of(i, 2, small))
+                << files[i].target;
             EXPECT_EQ(replace_leftovers(files[i].target.parent_path()), std::vector<fs::path>{});
         }
     }
