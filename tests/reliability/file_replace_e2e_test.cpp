@@ -73,12 +73,21 @@ TEST_F(FileReplace, AScratchNameThatIsALinkIsReplacedNotFollowed) {
     fs::create_symlink(precious, httpd_scratch);
     fs::create_symlink(precious, startup_scratch);
     fs::create_symlink(precious, tomcat_bin_dir() / "tomcat.reg");
+    // Dangling ones too: opening them to write would make a file where they point.
+    const fs::path nowhere = machine.root / "nowhere";
+    const fs::path mod_jk_conf = machine.c(e2e::tomcat_dir) / "conf/jk/vorlan_mod_jk.conf";
+    fs::create_directories(mod_jk_conf.parent_path());
+    fs::create_symlink(nowhere, tomcat_bin_dir() / "shutdown.npm");
+    fs::create_symlink(nowhere, mod_jk_conf);
 
     const auto run = machine.run(accept_defaults);
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
 
     EXPECT_EQ(e2e::read_file(precious), "somebody else's bytes\n");
-    for (const auto &written : {httpd_scratch, startup_scratch, tomcat_bin_dir() / "tomcat.reg"}) {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
+    EXPECT_EQ(run.out.find("vorlan_mod_jk.conf exists"), std::string::npos) << run.out;
+    for (const auto &written : {httpd_scratch, startup_scratch, tomcat_bin_dir() / "tomcat.reg",
+                                tomcat_bin_dir() / "shutdown.npm", mod_jk_conf}) {
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written))) << written;
     }
     EXPECT_EQ(e2e::read_file(httpd_scratch), e2e::read_file(httpd_conf()));
@@ -233,6 +242,24 @@ Publication find_publication(const std::vector<Call> &calls, const std::string &
     return {calls.end()};
 }
 
+// `directory` was opened and synced after the call `after`.
+bool directory_synced_after(const std::vector<Call> &calls, Calls after,
+                            const fs::path &directory) {
+    const std::string quoted_dir = "\"" + directory.string() + "\",";
+    for (auto open = after + 1; open != calls.end(); ++open) {
+        if (open->name == "openat" && open->arguments.starts_with(quoted_dir) &&
+            open->arguments.find("O_DIRECTORY") != std::string::npos) {
+            const auto use = std::find_if(open + 1, calls.end(), [&](const Call &call) {
+                return acts_on(call, "fsync", open->result) || acts_on(call, "close", open->result);
+            });
+            if (use != calls.end() && use->name == "fsync" && use->result == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The file published at `target` was synced (by itself or with its whole
 // file system) and not closed before it took the name, and the directory
 // was opened and synced after.
@@ -253,18 +280,8 @@ void expect_synced_publication(const std::vector<Call> &calls, const fs::path &t
     EXPECT_NE(first_use->name, "close") << "closed before it was synced";
     EXPECT_EQ(first_use->result, 0);
 
-    const std::string quoted_dir = "\"" + target.parent_path().string() + "\",";
-    bool dir_synced = false;
-    for (auto open = publication.call + 1; open != calls.end() && !dir_synced; ++open) {
-        if (open->name == "openat" && open->arguments.starts_with(quoted_dir) &&
-            open->arguments.find("O_DIRECTORY") != std::string::npos) {
-            const auto use = std::find_if(open + 1, calls.end(), [&](const Call &call) {
-                return acts_on(call, "fsync", open->result) || acts_on(call, "close", open->result);
-            });
-            dir_synced = use != calls.end() && use->name == "fsync" && use->result == 0;
-        }
-    }
-    EXPECT_TRUE(dir_synced) << "the directory was not opened and synced after the name";
+    EXPECT_TRUE(directory_synced_after(calls, publication.call, target.parent_path()))
+        << "the directory was not opened and synced after the name";
 }
 
 TEST_F(FileReplace, SyncsEveryFileItWritesBeforeItTakesItsNameAndTheDirectoryAfter) {
@@ -272,12 +289,14 @@ TEST_F(FileReplace, SyncsEveryFileItWritesBeforeItTakesItsNameAndTheDirectoryAft
     if (!strace) {
         GTEST_SKIP() << "strace is not installed (.ci/run installs it)";
     }
+    // Two folders xcopy makes, the outer one for the inner alone.
+    e2e::write_file(machine.dist / "htdocs/deep/er/page.html", "deep");
     const fs::path trace = machine.root / "trace.txt";
     const auto run =
         run_wrapped(machine, accept_defaults,
                     {strace->string(), "-f", "-qq", "-s", "4096", "-o", trace.string(), "-e",
                      "trace=openat,fsync,fdatasync,syncfs,close,rename,renameat,renameat2,link,"
-                     "linkat"});
+                     "linkat,mkdir,mkdirat"});
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
     const auto calls = read_trace(trace);
     // The program names paths through the drive's link, as WINEPREFIX has it.
@@ -297,6 +316,15 @@ TEST_F(FileReplace, SyncsEveryFileItWritesBeforeItTakesItsNameAndTheDirectoryAft
         SCOPED_TRACE(file);
         expect_synced_publication(calls, drive / file);
     }
+    // A folder made is kept only once its parent is synced.
+    const fs::path made = drive / "Program Files/Apache Group/Apache/htdocs/deep/er";
+    const auto mkdir = std::find_if(calls.begin(), calls.end(), [&](const Call &call) {
+        return call.name.starts_with("mkdir") && call.result == 0 &&
+               call.arguments.find("\"" + made.string() + "\"") != std::string::npos;
+    });
+    ASSERT_NE(mkdir, calls.end()) << made << " was not made";
+    EXPECT_TRUE(directory_synced_after(calls, mkdir, made.parent_path()))
+        << "the parent of the folder made was not synced after it";
 }
 
 } // namespace

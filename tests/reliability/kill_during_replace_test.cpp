@@ -30,8 +30,11 @@ constexpr int whole_runs = 3;
 constexpr std::size_t httpd_conf_lines = 600'000;
 constexpr std::size_t startup_bat_lines = 800'000;
 // A new version of the web files over the installed ones: more than two of
-// the copy's batches, every file other bytes of the same size.
+// the copy's batches under this descriptor limit (a quarter of it each, as
+// the copy sizes them), every file other bytes of the same size.
 constexpr int web_files = 600;
+constexpr int descriptors = 1000;
+constexpr int files_per_batch = descriptors / 4;
 
 // Lines of every kind the rewrite must treat: removed ones, kept ones, both
 // line ends, a lone CR, NUL and Ctrl-Z inside, and no line end at the close.
@@ -197,6 +200,10 @@ class KillDuringReplace : public ::testing::Test {
     }
 
     e2e::Scenario machine;
+    const std::string limit = std::to_string(descriptors);
+    const std::vector<std::string> few_descriptors = {
+        program_on_path("prlimit").value_or("prlimit").string(), // util-linux
+        "--nofile=" + limit + ":" + limit};
     ReplacedFile httpd;
     ReplacedFile startup;
     ReplacedFile shutdown;
@@ -215,7 +222,7 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
         // left pending: every run starts with nothing pending, so that the
         // timed runs and the killed ones take alike.
         ::sync();
-        const auto whole = run_with_limit(machine, accept_defaults, 120s);
+        const auto whole = run_with_limit(machine, accept_defaults, 120s, few_descriptors);
         durations.push_back(
             std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
         ASSERT_EQ(whole.exit_status, 0) << whole.out << whole.err;
@@ -250,10 +257,11 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     std::mt19937 random(seed);
     int kills = 0;
     int completed = 0;
-    int web_partly_new = 0;  // kills amid the web files' batches
-    int web_partly_made = 0; // the same in a first installation
-    int web_none_made = 0;   // first installations killed before their web files
-    int web_some_made = 0;   // and after
+    int web_partly_new = 0;      // kills amid the web files' batches
+    int web_partly_made = 0;     // the same in a first installation
+    int web_none_made = 0;       // first installations killed before their web files
+    int web_some_made = 0;       // and after
+    int web_between_batches = 0; // whole batches of them in place, the others not
     for (int attempt = 0; attempt < most_attempts && kills < required_kills; ++attempt) {
         // Every third run is a first installation: no copied file is there.
         const bool first_installation = attempt % 3 == 0;
@@ -273,7 +281,8 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
         const auto start = Clock::now();
         const auto run = run_with_limit(
             machine, accept_defaults,
-            std::max(1ms, std::chrono::duration_cast<std::chrono::milliseconds>(moment)));
+            std::max(1ms, std::chrono::duration_cast<std::chrono::milliseconds>(moment)),
+            few_descriptors);
         (run.timed_out ? kills : completed) += 1;
         if (!run.timed_out) {
             durations.push_back(
@@ -310,6 +319,10 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
         web_some_made += web_made > 0;
         const int web_new_now = web_files_found_new() - web_new_before;
         web_partly_new += web_new_now > 0 && web_new_now < web_files;
+        for (const int in_place : {web_made, web_new_now}) {
+            web_between_batches +=
+                in_place > 0 && in_place < web_files && in_place % files_per_batch == 0;
+        }
         // A whole run clears what the killed ones left.
         if (!run.timed_out) {
             EXPECT_EQ(leftovers_below(machine.drive_c), std::vector<fs::path>{}) << when;
@@ -335,9 +348,9 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
               << " times, killed inside its replace " << startup.killed_while_replacing
               << " times; web files partly new after " << web_partly_new
               << " runs, partly made in a first installation after " << web_partly_made
-              << " runs, a web file new " << web_files_found_new() << " times; tomcat.reg whole "
-              << created.back().found_whole << " times; " << leftovers_below(machine.drive_c).size()
-              << " temporaries left\n";
+              << " runs, between batches after " << web_between_batches << " runs, a web file new "
+              << web_files_found_new() << " times; tomcat.reg whole " << created.back().found_whole
+              << " times; " << leftovers_below(machine.drive_c).size() << " temporaries left\n";
     EXPECT_GE(kills, required_kills);
     // Otherwise the kills missed the moments that matter.
     EXPECT_GT(httpd.killed_while_replacing, 0);
@@ -345,8 +358,10 @@ TEST_F(KillDuringReplace, EveryReplacedFileIsWholeOldOrWholeNew) {
     EXPECT_GT(httpd.found_new, 0);
     EXPECT_LT(httpd.found_new, kills + completed);
     EXPECT_GT(web_files_found_new(), 0);
-    // One batch may hold every web file, and its names then take a moment
-    // only: a kill amid them is counted, but the kills must fall on both sides.
+    // Kills fall before, amid and after the web files: some leave only part
+    // of them in place. Between two batches is printed, not required: that
+    // window is too narrow to be hit in every run.
+    EXPECT_GT(web_partly_new + web_partly_made, 0);
     EXPECT_GT(web_none_made, 0);
     EXPECT_GT(web_some_made, 0);
     EXPECT_LT(web_files_found_new(), (kills + completed) * web_files);

@@ -70,8 +70,10 @@ std::string shutdown_bat_after_default_run(std::string_view old) {
 }
 
 e2e::ProcessResult run_with_limit(const e2e::Scenario &machine, const std::string &input,
-                                  std::chrono::milliseconds limit) {
+                                  std::chrono::milliseconds limit,
+                                  const std::vector<std::string> &wrapper) {
     auto request = machine.native_request(input);
+    request.argv.insert(request.argv.begin(), wrapper.begin(), wrapper.end());
     request.limit = limit;
     return e2e::run_process(request);
 }

@@ -30,9 +30,10 @@ std::string shutdown_bat_after_default_run(std::string_view old);
 inline const std::string accept_defaults = "y\n\n\n\n\n";
 
 // Scenario::run with a time limit: the program is killed with SIGKILL when
-// it has not ended by then.
+// it has not ended by then. A wrapper (see run_wrapped) must exec it.
 e2e::ProcessResult run_with_limit(const e2e::Scenario &machine, const std::string &input,
-                                  std::chrono::milliseconds limit);
+                                  std::chrono::milliseconds limit,
+                                  const std::vector<std::string> &wrapper = {});
 
 // The same, with the program started as `wrapper... program` (a tracer).
 e2e::ProcessResult run_wrapped(const e2e::Scenario &machine, const std::string &input,

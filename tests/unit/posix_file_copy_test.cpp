@@ -1,12 +1,18 @@
+#include "platform/posix/cmd/copied_files.h"
+#include "platform/posix/draft.h"
 #include "platform/posix/file_copy.h"
 #include "platform/posix/replace_batch.h"
+#include "platform/publish.h"
 #include "support/files.h"
+#include "support/wine_prefix.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -33,7 +39,13 @@ constexpr struct {
                {(1 << 20) - 1, 0664},
                {(1 << 20) + 3, 0751}};
 
-TEST(CopyFileTo, NewTargetsGetEveryByteAndTheSourcesPermissionBits) {
+struct stat status_of(const fs::path &path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+    return status;
+}
+
+TEST(CopyFileTo, NewTargetsGetEveryByteAndTheSourcesPermissionBitsAndTime) {
     TemporaryFolder tree;
     const mode_t creation_mask = ::umask(0);
     ::umask(creation_mask);
@@ -44,9 +56,13 @@ TEST(CopyFileTo, NewTargetsGetEveryByteAndTheSourcesPermissionBits) {
         const fs::path target = tree / ("out" + std::to_string(size));
         write_file(source, content);
         fs::permissions(source, fs::perms(mode));
+        const timespec written[2] = {{1'100'000'000, 0}, {1'200'000'000, 5000}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), written, 0), 0);
         EXPECT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
         EXPECT_EQ(read_file(target), content);
         EXPECT_EQ(mode_bits(target), mode & ~creation_mask);
+        EXPECT_EQ(status_of(target).st_mtim.tv_sec, written[1].tv_sec);
+        EXPECT_EQ(status_of(target).st_mtim.tv_nsec, written[1].tv_nsec);
     }
 }
 
@@ -64,16 +80,10 @@ TEST(CopyFileTo, ReplacedTargetsGetEveryByteAndNothingOfTheOldOnes) {
     }
 }
 
-struct stat status_of(const fs::path &path) {
-    struct stat status {};
-    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
-    return status;
-}
-
 // A target that holds the source's bytes keeps its inode and times (reading
 // it is no access to record), read-only or not; one differing byte
-// anywhere, even past the first compared chunk, has it replaced, unless it is
-// read-only.
+// anywhere, even past the first compared chunk, or bytes after the source's,
+// has it replaced, unless it is read-only.
 TEST(CopyFileTo, ATargetThatHoldsTheBytesAlreadyIsLeftAsItIs) {
     constexpr std::size_t same = std::string::npos;
     const struct {
@@ -81,6 +91,7 @@ TEST(CopyFileTo, ATargetThatHoldsTheBytesAlreadyIsLeftAsItIs) {
         std::size_t differs_at;
         unsigned mode;
         CopyFailure failure;
+        std::size_t tail = 0; // bytes the target holds past the source's
     } table[] = {{0, same, 0644, CopyFailure::none},
                  {1, same, 0444, CopyFailure::none},
                  {(1 << 16) + 1, same, 0644, CopyFailure::none},
@@ -88,15 +99,17 @@ TEST(CopyFileTo, ATargetThatHoldsTheBytesAlreadyIsLeftAsItIs) {
                  {(1 << 16), 0, 0644, CopyFailure::none},
                  {(1 << 16) + 1, 1 << 16, 0600, CopyFailure::none},
                  {(1 << 20) + 3, (1 << 20) + 2, 0644, CopyFailure::none},
-                 {100, 50, 0444, CopyFailure::access_denied}};
+                 {100, 50, 0444, CopyFailure::access_denied},
+                 {100, same, 0644, CopyFailure::none, 1},
+                 {(1 << 16), same, 0644, CopyFailure::none, 5000}};
     TemporaryFolder tree;
     const fs::path source = tree / "source";
     const fs::path target = tree / "target";
     for (const auto &row : table) {
         SCOPED_TRACE(std::to_string(row.size) + " bytes, differing at " +
                      std::to_string(row.differs_at));
-        const std::string old_content = binary_content(row.size, 3);
-        std::string content = old_content;
+        const std::string old_content = binary_content(row.size + row.tail, 3);
+        std::string content = old_content.substr(0, row.size);
         if (row.differs_at != same) {
             content[row.differs_at] = static_cast<char>(~content[row.differs_at]);
         }
@@ -107,10 +120,13 @@ TEST(CopyFileTo, ATargetThatHoldsTheBytesAlreadyIsLeftAsItIs) {
         ASSERT_EQ(::utimensat(AT_FDCWD, target.c_str(), long_ago, 0), 0);
         const struct stat before = status_of(target);
         write_file(source, content);
+        const timespec written[2] = {{1'100'000'000, 0}, {1'200'000'000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), written, 0), 0);
 
         EXPECT_EQ(copy_file_to(source.native(), target.native(), false), row.failure);
         const struct stat after = status_of(target);
-        const bool replaced = row.differs_at != same && row.failure == CopyFailure::none;
+        const bool replaced =
+            (row.differs_at != same || row.tail > 0) && row.failure == CopyFailure::none;
         EXPECT_EQ(read_file(target), replaced ? content : old_content);
         EXPECT_EQ(after.st_ino != before.st_ino, replaced);
         EXPECT_EQ(after.st_mtim.tv_sec,
@@ -141,6 +157,67 @@ TEST(CopyFileTo, AWaitingReplacementIsNotTakenForWhatTheTargetHolds) {
     EXPECT_EQ(outcome.error, 0);
     EXPECT_EQ(read_file(tree / "target"), "old bytes");
     EXPECT_EQ(batch.size(), 0u);
+}
+
+// Only root may give a file away; the replacement of another's file keeps it his.
+TEST(CopyFileTo, AReplacementByRootKeepsTheTargetsOwnerAndGroup) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "SKIPPED: only root can replace another user's file as his";
+    }
+    TemporaryFolder tree;
+    write_file(tree / "source", "new bytes");
+    write_file(tree / "target", "old bytes");
+    ASSERT_EQ(::chown((tree / "target").c_str(), 4321, 8765), 0);
+    EXPECT_EQ(copy_file_to((tree / "source").native(), (tree / "target").native(), false),
+              CopyFailure::none);
+    EXPECT_EQ(read_file(tree / "target"), "new bytes");
+    EXPECT_EQ(status_of(tree / "target").st_uid, 4321u);
+    EXPECT_EQ(status_of(tree / "target").st_gid, 8765u);
+}
+
+// Another run made the name after the directory was read, here before the
+// batch is published: it is compared and replaced like any target, and a
+// file of its that holds our bytes is left as it is, never overwritten.
+TEST(CopiedFiles, ANameTakenBeforeTheLinkIsComparedAndReplacedLikeAnyTarget) {
+    TemporaryFolder tree;
+    write_file(tree / "same", "same bytes");
+    write_file(tree / "new", "new bytes");
+    const DirectoryHandle directory(tree.root().native());
+    char *text = nullptr;
+    std::size_t size = 0;
+    std::FILE *out = ::open_memstream(&text, &size);
+    const CommandOutput output(out, stderr, false);
+    CopiedFiles files(output);
+    EXPECT_EQ(files.copy(directory.file("same"), directory.file("same.copy"), true, "same"),
+              CopyFailure::none);
+    EXPECT_EQ(files.copy(directory.file("new"), directory.file("new.copy"), true, "new"),
+              CopyFailure::none);
+    write_file(tree / "same.copy", "same bytes");
+    write_file(tree / "new.copy", "the other run's bytes");
+    const ino_t theirs = status_of(tree / "same.copy").st_ino;
+    EXPECT_EQ(files.complete(), CopyFailure::none);
+    std::fclose(out);
+    EXPECT_EQ(std::string(text, size), "same\nnew\n");
+    std::free(text);
+    EXPECT_EQ(files.count(), 2);
+    EXPECT_EQ(status_of(tree / "same.copy").st_ino, theirs);
+    EXPECT_EQ(read_file(tree / "same.copy"), "same bytes");
+    EXPECT_EQ(read_file(tree / "new.copy"), "new bytes");
+}
+
+// The scratch file is ours: a dangling link at its name is replaced, not
+// followed to make a file where it points, and the file is locked.
+TEST(RewriteLock, ADanglingLinkAtTheScratchNameIsReplacedAndTheFileLocked) {
+    const testing::WinePrefix prefix;
+    const fs::path scratch = prefix.drive_c() / "conf/app.npm";
+    fs::create_directories(prefix.drive_c() / "conf");
+    fs::create_directories(prefix.drive_c() / "elsewhere");
+    fs::create_symlink(prefix.drive_c() / "elsewhere/gone", scratch);
+    const RewriteLock lock(R"(C:\conf\app.npm)");
+    EXPECT_FALSE(fs::exists(prefix.drive_c() / "elsewhere/gone"));
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(scratch)));
+    const FileDescriptor other(::open(scratch.c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(lock_exclusively(other.get(), false), EWOULDBLOCK);
 }
 
 // /proc files claim a size of 0 and hold bytes all the same.
