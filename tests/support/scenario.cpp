@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -262,18 +261,7 @@ ProcessResult Scenario::run(const std::string &input) const {
     if (!shared_prefix_) {
         return run_process(request);
     }
-    // About once in several thousand starts, Wine loses all of a program's
-    // output: the run ends with the right status and nothing on either
-    // stream. Such a run, if it also left the disk as it found it, is run
-    // once more; a program that really prints nothing prints nothing again.
-    const auto disk_before = describe_disk();
-    auto result = run_through_wine(request);
-    if (result.out.empty() && result.err.empty() && !result.timed_out &&
-        describe_disk() == disk_before) {
-        std::cout << "Wine lost a run's output; running it once more" << std::endl;
-        result = run_through_wine(request);
-    }
-    return result;
+    return run_through_wine(request);
 }
 
 ProcessResult Scenario::run_windows_program(std::vector<std::string> argv) const {
