@@ -28,16 +28,15 @@ OpenedFile open_for_reading(std::string_view windows_path) {
 // An empty file, as a rewrite's lock leaves a new scratch file, is written as
 // it stands: truncating it changes nothing, but ext4 flushes a file that was
 // truncated and written again when it is closed, and the run would wait for
-// the disk to take all of it. `held`: another program held it past the wait.
-std::FILE *open_if_empty(const std::filesystem::path &path, bool &held) {
-    const OpenedFile opened = open_file(path, OpenMode::update);
-    held = opened.held;
-    std::FILE *file = opened.file;
-    if (file != nullptr && (std::fseek(file, 0, SEEK_END) != 0 || std::ftell(file) != 0)) {
-        std::fclose(file);
-        return nullptr;
+// the disk to take all of it.
+OpenedFile open_if_empty(const std::filesystem::path &path) {
+    OpenedFile opened = open_file(path, OpenMode::update);
+    if (opened.file != nullptr &&
+        (std::fseek(opened.file, 0, SEEK_END) != 0 || std::ftell(opened.file) != 0)) {
+        std::fclose(opened.file);
+        opened.file = nullptr;
     }
-    return file;
+    return opened;
 }
 
 // A file we create is ours: a link standing at its name is replaced, never
@@ -49,11 +48,10 @@ std::FILE *create_for_writing(std::string_view windows_path) {
         (std::filesystem::is_symlink(*path, error) && !std::filesystem::remove(*path, error))) {
         return nullptr;
     }
-    bool held = false;
-    if (std::FILE *empty = open_if_empty(*path, held)) {
-        return empty;
-    }
-    return held ? nullptr : open_file(*path, OpenMode::create).file; // no second wait
+    const OpenedFile empty = open_if_empty(*path);
+    // A file held past the wait is not waited for a second time.
+    return empty.file != nullptr || empty.held ? empty.file
+                                               : open_file(*path, OpenMode::create).file;
 }
 
 std::string_view without_cr(std::string_view text) {
