@@ -1,6 +1,6 @@
 #include "app/driver.h"
 
-#include "app/stage.h"
+#include "settings/stage.h"
 #include "deploy/deployment.h"
 #include "dialogue/dialogue.h"
 #include "dialogue/directory_questions.h"
@@ -13,6 +13,9 @@
 
 namespace vorlan::app {
 namespace {
+
+using settings::Stage;
+using settings::StageResult;
 
 constexpr int exit_success = 0;
 constexpr int exit_failure = 1;

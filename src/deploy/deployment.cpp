@@ -14,8 +14,8 @@ bool copied(const char *command_format, std::string_view path) {
     return platform::run_command(format(command_format, {path})) == 0;
 }
 
-app::StageResult went_on(bool all_copied) {
-    return all_copied ? app::StageResult::go_on : app::StageResult::go_on_after_failed_copy;
+settings::StageResult went_on(bool all_copied) {
+    return all_copied ? settings::StageResult::go_on : settings::StageResult::go_on_after_failed_copy;
 }
 
 } // namespace
@@ -26,12 +26,12 @@ void ensure_directory(std::string_view path) {
     }
 }
 
-app::StageResult copy_web_files(const settings::InstallSettings &s) {
+settings::StageResult copy_web_files(const settings::InstallSettings &s) {
     platform::make_tree_copy_destination(s.htdocs_dir);
     return went_on(copied("xcopy htdocs\\*.* \"%s\" /s", s.htdocs_dir));
 }
 
-app::StageResult make_directories_and_copy_jars(const settings::InstallSettings &s) {
+settings::StageResult make_directories_and_copy_jars(const settings::InstallSettings &s) {
     // The copy names its sources relative to the start directory.
     const auto start = platform::record_current_directory();
     ensure_directory(s.jk_dir);
@@ -41,7 +41,7 @@ app::StageResult make_directories_and_copy_jars(const settings::InstallSettings 
     return went_on(copied("copy *.jar \"%s\"", s.pja_lib));
 }
 
-app::StageResult copy_modules_and_web_archives(const settings::InstallSettings &s) {
+settings::StageResult copy_modules_and_web_archives(const settings::InstallSettings &s) {
     // The web archives are copied even when the modules could not be.
     const bool modules = copied("copy *.dll \"%s\\modules\"", s.apache_dir);
     const bool archives = copied("copy *.war \"%s\\webapps\"", s.tomcat_dir);

@@ -2,7 +2,7 @@
 // The distribution's files are copied by the command interpreter, named
 // relative to the directory the installer was started in.
 
-#include "app/stage.h"
+#include "settings/stage.h"
 #include "settings/install_settings.h"
 
 #include <string_view>
@@ -13,8 +13,8 @@ namespace vorlan::deploy {
 // Whoever calls this brings the current directory back.
 void ensure_directory(std::string_view path);
 
-app::StageResult copy_web_files(const settings::InstallSettings &s);
-app::StageResult make_directories_and_copy_jars(const settings::InstallSettings &s);
-app::StageResult copy_modules_and_web_archives(const settings::InstallSettings &s);
+settings::StageResult copy_web_files(const settings::InstallSettings &s);
+settings::StageResult make_directories_and_copy_jars(const settings::InstallSettings &s);
+settings::StageResult copy_modules_and_web_archives(const settings::InstallSettings &s);
 
 } // namespace vorlan::deploy

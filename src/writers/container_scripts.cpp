@@ -5,6 +5,8 @@
 #include <array>
 
 namespace vorlan::writers {
+
+using settings::StageResult;
 namespace {
 
 using text::format;

@@ -8,7 +8,7 @@ namespace vorlan::writers {
 RewriteJob startup_script_job(const settings::InstallSettings &s);
 RewriteJob shutdown_script_job(const settings::InstallSettings &s);
 
-StageResult rewrite_startup_script(const settings::InstallSettings &s);
-StageResult rewrite_shutdown_script(const settings::InstallSettings &s);
+settings::StageResult rewrite_startup_script(const settings::InstallSettings &s);
+settings::StageResult rewrite_shutdown_script(const settings::InstallSettings &s);
 
 } // namespace vorlan::writers

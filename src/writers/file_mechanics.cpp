@@ -7,6 +7,8 @@
 #include "text/format.h"
 
 namespace vorlan::writers {
+
+using settings::StageResult;
 namespace {
 
 using text::format;

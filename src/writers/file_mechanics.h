@@ -2,7 +2,7 @@
 // The two ways a configuration file is written: a filtered rewrite through a
 // scratch file beside it, and a file created once and never overwritten.
 
-#include "app/stage.h"
+#include "settings/stage.h"
 #include "platform/text_file.h"
 
 #include <span>
@@ -12,7 +12,6 @@
 
 namespace vorlan::writers {
 
-using app::StageResult;
 
 struct RewriteJob {
     std::string target;
@@ -41,17 +40,17 @@ RewriteResult rewrite_filtered(const RewriteJob &job);
 
 // Runs the job and reports a failure; `not_found_format` names the missing
 // target. Every failure stops the run.
-StageResult run_rewrite_stage(const RewriteJob &job, const char *not_found_format);
+settings::StageResult run_rewrite_stage(const RewriteJob &job, const char *not_found_format);
 
 // Creates the file with its lines unless a file of that name exists, which is
 // left as it is with a warning. A file that cannot be written stops the run.
-StageResult write_once(const std::string &path, const std::vector<std::string> &lines);
+settings::StageResult write_once(const std::string &path, const std::vector<std::string> &lines);
 
 // Writes the file with its lines, replacing whatever stood at its name. A
 // file that cannot be written stops the run.
-StageResult write_file(const std::string &path, const std::vector<std::string> &lines);
+settings::StageResult write_file(const std::string &path, const std::vector<std::string> &lines);
 
 // Prints "cannot write file" for a file the run needed and could not write.
-StageResult report_unwritable(const std::string &path);
+settings::StageResult report_unwritable(const std::string &path);
 
 } // namespace vorlan::writers

@@ -4,6 +4,8 @@
 
 namespace vorlan::writers {
 
+using settings::StageResult;
+
 using text::format;
 
 std::string double_char(std::string_view text, char doubled) {

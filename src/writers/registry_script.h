@@ -15,6 +15,6 @@ std::string double_char(std::string_view text, char doubled);
 std::vector<std::string> registry_script_lines(const settings::InstallSettings &s);
 
 // Replaces any earlier script without a word: it only ever holds our values.
-StageResult write_registry_script(const settings::InstallSettings &s);
+settings::StageResult write_registry_script(const settings::InstallSettings &s);
 
 } // namespace vorlan::writers

@@ -6,6 +6,8 @@
 #include <array>
 
 namespace vorlan::writers {
+
+using settings::StageResult;
 namespace {
 
 using text::format;

@@ -8,8 +8,8 @@
 
 namespace vorlan::writers {
 
-StageResult rewrite_httpd_conf(const settings::InstallSettings &s);
-StageResult create_connector_config(const settings::InstallSettings &s);
+settings::StageResult rewrite_httpd_conf(const settings::InstallSettings &s);
+settings::StageResult create_connector_config(const settings::InstallSettings &s);
 
 std::vector<std::string> connector_config_lines(const settings::InstallSettings &s);
 

@@ -4,6 +4,8 @@
 
 namespace vorlan::writers {
 
+using settings::StageResult;
+
 std::vector<std::string> workers_file_lines(bool use_ajp12) {
     // Both names are listed whichever worker is defined.
     std::vector<std::string> lines = {std::string(configured_marker), "ps=\\",

@@ -9,6 +9,6 @@
 namespace vorlan::writers {
 
 std::vector<std::string> workers_file_lines(bool use_ajp12);
-StageResult create_workers_file(const settings::InstallSettings &s);
+settings::StageResult create_workers_file(const settings::InstallSettings &s);
 
 } // namespace vorlan::writers

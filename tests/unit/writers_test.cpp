@@ -11,6 +11,7 @@
 namespace vorlan::writers {
 namespace {
 
+using settings::StageResult;
 using testing::read_file;
 using testing::ScratchDir;
 using testing::write_file;
