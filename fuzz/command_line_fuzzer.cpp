@@ -6,6 +6,7 @@
 #include "check.h"
 #include "platform/posix/cmd/command_line.h"
 #include "platform/posix/cmd/interpreter.h"
+#include "platform/posix/cmd/typed_path.h"
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
 #include "support/wine_prefix.h"

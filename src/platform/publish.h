@@ -18,22 +18,39 @@ enum class Publication { published, name_taken, failed };
 // and a run that begins one clears what killed runs left in that directory.
 class DraftFile {
   public:
-    DraftFile();
+    DraftFile() = default;
     DraftFile(const DraftFile &) = delete;
     DraftFile &operator=(const DraftFile &) = delete;
     ~DraftFile();
 
     // False when no file can be made in the directory of the host path.
     bool open(const std::filesystem::path &target);
-    std::FILE *stream() const;
+    std::FILE *stream() const { return stream_; }
     // Closes the stream. name_taken: create_new found a file at the name,
     // which stays as it is.
     Publication publish(PublishMode mode);
 
   private:
-    struct State;
-    std::unique_ptr<State> state_;
+    // The temporary behind the stream, as each system keeps it
+    // (posix/publish.cpp, win32/publish.cpp).
+    struct Temporary;
+    struct Dropper {
+        void operator()(Temporary *temporary) const; // removes it unless named
+    };
+    using TemporaryPtr = std::unique_ptr<Temporary, Dropper>;
+    // A temporary beside `target` and a stream that writes it; none on failure.
+    static TemporaryPtr make(const std::filesystem::path &target, std::FILE *&stream);
+    // Closes `stream`, then gives the temporary its name, whole and synced.
+    static Publication name(Temporary &temporary, std::FILE *stream, PublishMode mode);
+
+    TemporaryPtr temporary_;
+    std::FILE *stream_ = nullptr;
 };
+
+// Our own files are never written through a link: a link standing at the
+// name is removed, so that the file is made in its place. False when one
+// stands there still.
+bool remove_link_at(const std::filesystem::path &path);
 
 // Holds the rewrite of one file for this run: a second run's rewrite of the
 // same file, however its path is spelled, waits until this one is released

@@ -39,13 +39,9 @@ OpenedFile open_if_empty(const std::filesystem::path &path) {
     return opened;
 }
 
-// A file we create is ours: a link standing at its name is replaced, never
-// followed, so that it cannot point our bytes at somebody else's file.
 std::FILE *create_for_writing(std::string_view windows_path) {
     const auto path = file_path(windows_path);
-    std::error_code error;
-    if (!path ||
-        (std::filesystem::is_symlink(*path, error) && !std::filesystem::remove(*path, error))) {
+    if (!path || !remove_link_at(*path)) {
         return nullptr;
     }
     const OpenedFile empty = open_if_empty(*path);

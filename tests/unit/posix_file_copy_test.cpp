@@ -1,7 +1,5 @@
 #include "platform/posix/cmd/copied_files.h"
-#include "platform/posix/draft.h"
-#include "platform/posix/file_copy.h"
-#include "platform/posix/replace_batch.h"
+#include "platform/posix/cmd/file_copy.h"
 #include "platform/publish.h"
 #include "support/files.h"
 #include "support/wine_prefix.h"
@@ -39,6 +37,20 @@ constexpr struct {
                {(1 << 20) - 1, 0664},
                {(1 << 20) + 3, 0751}};
 
+// One file copied and published at once.
+CmdError copy_now(const FileAt &source, const FileAt &target, TargetLookup lookup) {
+    PublishBatch batch;
+    if (const CmdError error = copy_file_to(source, target, lookup, batch);
+        error != CmdError::none) {
+        return error;
+    }
+    return cmd_error_from_errno(batch.publish().error);
+}
+
+CmdError copy_now(const std::string &source, const std::string &target, TargetLookup lookup) {
+    return copy_now(FileAt::by_whole_path(source), FileAt::by_whole_path(target), lookup);
+}
+
 struct stat status_of(const fs::path &path) {
     struct stat status {};
     EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
@@ -58,7 +70,8 @@ TEST(CopyFileTo, NewTargetsGetEveryByteAndTheSourcesPermissionBitsAndTime) {
         fs::permissions(source, fs::perms(mode));
         const timespec written[2] = {{1'100'000'000, 0}, {1'200'000'000, 5000}};
         ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), written, 0), 0);
-        EXPECT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
+        EXPECT_EQ(copy_now(source.native(), target.native(), TargetLookup::known_absent),
+                  CmdError::none);
         EXPECT_EQ(read_file(target), content);
         EXPECT_EQ(mode_bits(target), mode & ~creation_mask);
         EXPECT_EQ(status_of(target).st_mtim.tv_sec, written[1].tv_sec);
@@ -75,7 +88,8 @@ TEST(CopyFileTo, ReplacedTargetsGetEveryByteAndNothingOfTheOldOnes) {
         const std::string content = binary_content(size, static_cast<unsigned>(size) + 7);
         const fs::path source = tree / "source";
         write_file(source, content);
-        EXPECT_EQ(copy_file_to(source.native(), target.native(), false), CopyFailure::none);
+        EXPECT_EQ(copy_now(source.native(), target.native(), TargetLookup::look_up),
+                  CmdError::none);
         EXPECT_EQ(read_file(target), content);
     }
 }
@@ -90,18 +104,18 @@ TEST(CopyFileTo, ATargetThatHoldsTheBytesAlreadyIsLeftAsItIs) {
         std::size_t size;
         std::size_t differs_at;
         unsigned mode;
-        CopyFailure failure;
+        CmdError failure;
         std::size_t tail = 0; // bytes the target holds past the source's
-    } table[] = {{0, same, 0644, CopyFailure::none},
-                 {1, same, 0444, CopyFailure::none},
-                 {(1 << 16) + 1, same, 0644, CopyFailure::none},
-                 {(1 << 20) + 3, same, 0444, CopyFailure::none},
-                 {(1 << 16), 0, 0644, CopyFailure::none},
-                 {(1 << 16) + 1, 1 << 16, 0600, CopyFailure::none},
-                 {(1 << 20) + 3, (1 << 20) + 2, 0644, CopyFailure::none},
-                 {100, 50, 0444, CopyFailure::access_denied},
-                 {100, same, 0644, CopyFailure::none, 1},
-                 {(1 << 16), same, 0644, CopyFailure::none, 5000}};
+    } table[] = {{0, same, 0644, CmdError::none},
+                 {1, same, 0444, CmdError::none},
+                 {first_compared_bytes + 1, same, 0644, CmdError::none},
+                 {(1 << 20) + 3, same, 0444, CmdError::none},
+                 {first_compared_bytes, 0, 0644, CmdError::none},
+                 {first_compared_bytes + 1, first_compared_bytes, 0600, CmdError::none},
+                 {(1 << 20) + 3, (1 << 20) + 2, 0644, CmdError::none},
+                 {100, 50, 0444, CmdError::access_denied},
+                 {100, same, 0644, CmdError::none, 1},
+                 {first_compared_bytes, same, 0644, CmdError::none, 5000}};
     TemporaryFolder tree;
     const fs::path source = tree / "source";
     const fs::path target = tree / "target";
@@ -123,10 +137,10 @@ TEST(CopyFileTo, ATargetThatHoldsTheBytesAlreadyIsLeftAsItIs) {
         const timespec written[2] = {{1'100'000'000, 0}, {1'200'000'000, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), written, 0), 0);
 
-        EXPECT_EQ(copy_file_to(source.native(), target.native(), false), row.failure);
+        EXPECT_EQ(copy_now(source.native(), target.native(), TargetLookup::look_up), row.failure);
         const struct stat after = status_of(target);
         const bool replaced =
-            (row.differs_at != same || row.tail > 0) && row.failure == CopyFailure::none;
+            (row.differs_at != same || row.tail > 0) && row.failure == CmdError::none;
         EXPECT_EQ(read_file(target), replaced ? content : old_content);
         EXPECT_EQ(after.st_ino != before.st_ino, replaced);
         EXPECT_EQ(after.st_mtim.tv_sec,
@@ -146,13 +160,14 @@ TEST(CopyFileTo, AWaitingReplacementIsNotTakenForWhatTheTargetHolds) {
     write_file(tree / "new", "new bytes");
     write_file(tree / "target", "old bytes");
     const DirectoryHandle directory(tree.root().native());
-    ReplaceBatch batch;
+    PublishBatch batch;
     for (const char *source : {"new", "old"}) {
-        EXPECT_EQ(copy_file_to(directory.file(source), directory.file("target"), false, batch),
-                  CopyFailure::none);
+        EXPECT_EQ(copy_file_to(directory.file(source), directory.file("target"),
+                               TargetLookup::look_up, batch),
+                  CmdError::none);
     }
     EXPECT_EQ(read_file(tree / "target"), "old bytes");
-    const ReplaceBatch::Outcome outcome = batch.publish();
+    const PublishBatch::Outcome outcome = batch.publish();
     EXPECT_EQ(outcome.published, 2u);
     EXPECT_EQ(outcome.error, 0);
     EXPECT_EQ(read_file(tree / "target"), "old bytes");
@@ -168,8 +183,9 @@ TEST(CopyFileTo, AReplacementByRootKeepsTheTargetsOwnerAndGroup) {
     write_file(tree / "source", "new bytes");
     write_file(tree / "target", "old bytes");
     ASSERT_EQ(::chown((tree / "target").c_str(), 4321, 8765), 0);
-    EXPECT_EQ(copy_file_to((tree / "source").native(), (tree / "target").native(), false),
-              CopyFailure::none);
+    EXPECT_EQ(
+        copy_now((tree / "source").native(), (tree / "target").native(), TargetLookup::look_up),
+        CmdError::none);
     EXPECT_EQ(read_file(tree / "target"), "new bytes");
     EXPECT_EQ(status_of(tree / "target").st_uid, 4321u);
     EXPECT_EQ(status_of(tree / "target").st_gid, 8765u);
@@ -187,15 +203,17 @@ TEST(CopiedFiles, ANameTakenBeforeTheLinkIsComparedAndReplacedLikeAnyTarget) {
     std::size_t size = 0;
     std::FILE *out = ::open_memstream(&text, &size);
     const CommandOutput output(out, stderr, false);
-    CopiedFiles files(output);
-    EXPECT_EQ(files.copy(directory.file("same"), directory.file("same.copy"), true, "same"),
-              CopyFailure::none);
-    EXPECT_EQ(files.copy(directory.file("new"), directory.file("new.copy"), true, "new"),
-              CopyFailure::none);
+    CopiedFiles files(output, PublishBatch::files_allowed(1024));
+    EXPECT_EQ(files.copy(directory.file("same"), directory.file("same.copy"),
+                         TargetLookup::known_absent, "same"),
+              CmdError::none);
+    EXPECT_EQ(files.copy(directory.file("new"), directory.file("new.copy"),
+                         TargetLookup::known_absent, "new"),
+              CmdError::none);
     write_file(tree / "same.copy", "same bytes");
     write_file(tree / "new.copy", "the other run's bytes");
     const ino_t theirs = status_of(tree / "same.copy").st_ino;
-    EXPECT_EQ(files.complete(), CopyFailure::none);
+    EXPECT_EQ(files.publish_waiting(), CmdError::none);
     std::fclose(out);
     EXPECT_EQ(std::string(text, size), "same\nnew\n");
     std::free(text);
@@ -217,7 +235,7 @@ TEST(RewriteLock, ADanglingLinkAtTheScratchNameIsReplacedAndTheFileLocked) {
     EXPECT_FALSE(fs::exists(prefix.drive_c() / "elsewhere/gone"));
     ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(scratch)));
     const FileDescriptor other(::open(scratch.c_str(), O_RDONLY | O_CLOEXEC));
-    EXPECT_EQ(lock_exclusively(other.get(), false), EWOULDBLOCK);
+    EXPECT_EQ(lock_exclusively(other.get(), LockWait::fail_at_once), EWOULDBLOCK);
 }
 
 // /proc files claim a size of 0 and hold bytes all the same.
@@ -229,21 +247,23 @@ TEST(CopyFileTo, AFileThatClaimsToBeEmptyIsReadToItsEnd) {
     ASSERT_EQ(fs::file_size(source), 0u);
     TemporaryFolder tree;
     const fs::path target = tree / "cmdline";
-    ASSERT_EQ(copy_file_to(source.native(), target.native(), true), CopyFailure::none);
+    ASSERT_EQ(copy_now(source.native(), target.native(), TargetLookup::known_absent),
+              CmdError::none);
     const std::string copied = read_file(target);
     EXPECT_FALSE(copied.empty());
     EXPECT_EQ(copied, read_file(source));
     // Nor does its size make it the same as an empty file.
     const fs::path empty = tree / "empty";
     write_file(empty, "");
-    ASSERT_EQ(copy_file_to(source.native(), empty.native(), false), CopyFailure::none);
+    ASSERT_EQ(copy_now(source.native(), empty.native(), TargetLookup::look_up), CmdError::none);
     EXPECT_EQ(read_file(empty), copied);
 }
 
 TEST(CopyFileTo, AMissingSourceIsNotFound) {
     TemporaryFolder tree;
-    EXPECT_EQ(copy_file_to((tree / "none").native(), (tree / "out").native(), true),
-              CopyFailure::file_not_found);
+    EXPECT_EQ(
+        copy_now((tree / "none").native(), (tree / "out").native(), TargetLookup::known_absent),
+        CmdError::file_not_found);
     EXPECT_FALSE(fs::exists(tree / "out"));
 }
 
@@ -254,8 +274,10 @@ TEST(CopyFileTo, NamesInOpenDirectoriesReachTheSameFilesAsWholePaths) {
     write_file(tree / "to" / "over.txt", "old bytes, longer than the new ones");
     const DirectoryHandle from((tree / "from").native());
     const DirectoryHandle to((tree / "to").native());
-    EXPECT_EQ(copy_file_to(from.file("new.txt"), to.file("new.txt"), true), CopyFailure::none);
-    EXPECT_EQ(copy_file_to(from.file("over.txt"), to.file("over.txt"), false), CopyFailure::none);
+    EXPECT_EQ(copy_now(from.file("new.txt"), to.file("new.txt"), TargetLookup::known_absent),
+              CmdError::none);
+    EXPECT_EQ(copy_now(from.file("over.txt"), to.file("over.txt"), TargetLookup::look_up),
+              CmdError::none);
     EXPECT_EQ(read_file(tree / "to" / "new.txt"), "new bytes");
     EXPECT_EQ(read_file(tree / "to" / "over.txt"), "replacing bytes");
 }
@@ -274,10 +296,11 @@ TEST(CopyFileTo, DirectoriesThatCannotBeOpenedFailAsTheirPathsDo) {
         SCOPED_TRACE(std::string(row.from) + " -> " + row.to);
         const DirectoryHandle from((tree / row.from).native());
         const DirectoryHandle to((tree / row.to).native());
-        const CopyFailure by_path =
-            copy_file_to((tree / row.from / "f").native(), (tree / row.to / "g").native(), true);
-        EXPECT_NE(by_path, CopyFailure::none);
-        EXPECT_EQ(copy_file_to(from.file("f"), to.file("g"), true), by_path);
+        const CmdError by_path =
+            copy_now((tree / row.from / "f").native(), (tree / row.to / "g").native(),
+                     TargetLookup::known_absent);
+        EXPECT_NE(by_path, CmdError::none);
+        EXPECT_EQ(copy_now(from.file("f"), to.file("g"), TargetLookup::known_absent), by_path);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "platform/posix/replace_batch.h"
+#include "platform/posix/temporary.h"
 #include "posix_command_capture.h"
 #include "support/wine_prefix.h"
 
@@ -199,7 +199,8 @@ TEST_F(XcopyCommand, AFirstCopyStopsAtAFileItCannotWriteAndLeavesNoneAfterIt) {
 // the command after both batches are in place, before d.txt.
 TEST_F(XcopyCommand, CopiesAcrossABatchInFlightAsIfOneAfterAnother) {
     fs::remove_all(c("src"));
-    const int before_a = static_cast<int>(ReplaceBatch::most_files()) - 1;
+    const int before_a =
+        static_cast<int>(PublishBatch::files_allowed(raise_descriptor_limit())) - 1;
     for (int i = 10000; i < 10000 + before_a; ++i) {
         write_file(c("src") / std::to_string(i), "new");
         write_file(c("dst") / std::to_string(i), "old");

@@ -95,4 +95,12 @@ const std::string *CaseInsensitiveNames::find(std::string_view name) const {
     return place == by_lowered_.end() ? nullptr : &place->second;
 }
 
+int read_names(const std::filesystem::path &directory, CaseInsensitiveNames &names) {
+    const DirectoryListing listing = list_directory(directory, EntryTypes::leave_unknown);
+    for (const DirectoryEntry &entry : listing.entries) {
+        names.add(entry.name);
+    }
+    return listing.error;
+}
+
 } // namespace vorlan::platform::posix

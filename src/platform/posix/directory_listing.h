@@ -44,4 +44,7 @@ class CaseInsensitiveNames {
     std::unordered_map<std::string, std::string> by_lowered_;
 };
 
+// Adds the names `directory` holds; an errno value, 0 when it could be read.
+int read_names(const std::filesystem::path &directory, CaseInsensitiveNames &names);
+
 } // namespace vorlan::platform::posix

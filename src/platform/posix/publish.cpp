@@ -1,6 +1,6 @@
 #include "platform/publish.h"
 
-#include "platform/posix/draft.h"
+#include "platform/posix/temporary.h"
 #include "platform/windows_path.h"
 
 #include <fcntl.h>
@@ -16,96 +16,71 @@ using posix::FileDescriptor;
 // again, a few times at most.
 constexpr int lock_attempts = 8;
 
-bool is_symbolic_link(const std::string &path) {
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
-}
-
-// The scratch file is ours: a link at its name is replaced, never followed.
 int open_scratch(const std::string &path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0) {
-        return ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int flags = O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0 && errno == ELOOP && remove_link_at(path)) {
+        return ::open(path.c_str(), flags, 0666);
     }
     return fd;
 }
 
 } // namespace
 
-struct DraftFile::State {
-    posix::Draft draft;
+// A one-file batch: the file is published as the copy commands publish theirs.
+struct DraftFile::Temporary {
+    posix::PublishBatch batch;
+    std::unique_ptr<posix::Draft> draft;
     std::string target;
     std::string directory;
-    std::FILE *stream = nullptr;
-
-    ~State() {
-        if (stream != nullptr) {
-            std::fclose(stream);
-        }
-    }
-
-    int publish(PublishMode mode) {
-        const bool written = std::fclose(stream) == 0;
-        stream = nullptr;
-        if (!written) {
-            return EIO;
-        }
-        if (const int error = posix::sync_file(draft.fd())) {
-            return error;
-        }
-        int error = 0;
-        if (mode == PublishMode::replace) {
-            error = draft.publish_over(target);
-        } else {
-            // Only a dangling link can stand here: a readable file was seen.
-            if (is_symbolic_link(target)) {
-                ::unlink(target.c_str());
-            }
-            error = draft.publish_new(target);
-        }
-        return error != 0 ? error : posix::sync_directory(directory);
-    }
 };
 
-DraftFile::DraftFile() = default;
-DraftFile::~DraftFile() = default;
+void DraftFile::Dropper::operator()(Temporary *temporary) const {
+    delete temporary;
+}
 
-bool DraftFile::open(const std::filesystem::path &target) {
-    auto state = std::make_unique<State>();
-    state->target = target.native();
-    state->directory = target.parent_path().native();
-    posix::remove_stale_drafts(state->directory);
-    if (state->draft.open(state->directory, 0666) != 0) {
-        return false;
+DraftFile::TemporaryPtr DraftFile::make(const std::filesystem::path &target, std::FILE *&stream) {
+    TemporaryPtr temporary(new Temporary{});
+    temporary->target = target.native();
+    temporary->directory = target.parent_path().native();
+    posix::PublishBatch::MadeDraft made = temporary->batch.make_draft(temporary->directory, 0666);
+    if (made.error != 0) {
+        return nullptr;
     }
+    temporary->draft = std::move(made.draft);
     // The stream writes through a second descriptor: closing it must not
     // close the draft, which may have no name yet.
-    const int fd = ::dup(state->draft.fd());
-    state->stream = fd < 0 ? nullptr : ::fdopen(fd, "wb");
-    if (state->stream == nullptr) {
+    const int fd = ::dup(temporary->draft->fd());
+    stream = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (stream == nullptr) {
         if (fd >= 0) {
             ::close(fd);
         }
-        return false;
+        return nullptr;
     }
-    state_ = std::move(state);
-    return true;
+    return temporary;
 }
 
-std::FILE *DraftFile::stream() const {
-    return state_ ? state_->stream : nullptr;
-}
-
-Publication DraftFile::publish(PublishMode mode) {
-    if (!state_ || state_->stream == nullptr) {
+Publication DraftFile::name(Temporary &temporary, std::FILE *stream, PublishMode mode) {
+    if (std::fclose(stream) != 0) {
         return Publication::failed;
     }
-    const int error = state_->publish(mode);
-    state_.reset();
-    if (error == EEXIST && mode == PublishMode::create_new) {
+    // Only a dangling link can stand at a new file's name: a readable file was seen.
+    if (mode == PublishMode::create_new) {
+        remove_link_at(temporary.target);
+    }
+    temporary.batch.add({.draft = std::move(temporary.draft),
+                         .target = temporary.target,
+                         .directory = temporary.directory,
+                         .mode = mode,
+                         .replaced = std::nullopt,
+                         .bytes = 0});
+    const posix::PublishBatch::Outcome outcome = temporary.batch.publish();
+    if (!outcome.taken.empty()) {
         return Publication::name_taken;
     }
-    return error == 0 ? Publication::published : Publication::failed;
+    return outcome.error == 0 && outcome.published == 1 ? Publication::published
+                                                        : Publication::failed;
 }
 
 struct RewriteLock::State {
@@ -122,7 +97,8 @@ RewriteLock::RewriteLock(std::string_view scratch_windows_path) {
         auto state = std::make_unique<State>();
         state->fd.reset(open_scratch(path));
         // A file system without locks still gets its rewrite, unguarded.
-        if (!state->fd.is_open() || posix::lock_exclusively(state->fd.get(), true) != 0) {
+        if (!state->fd.is_open() ||
+            posix::lock_exclusively(state->fd.get(), posix::LockWait::until_free) != 0) {
             return;
         }
         // The run before us may have replaced the file while we waited.

@@ -95,20 +95,16 @@ bool name_taken(DWORD error) {
 
 } // namespace
 
-struct DraftFile::State {
+struct DraftFile::Temporary {
     std::wstring target;
     std::string shown_target;
-    std::wstring temporary;
+    std::wstring path;
     HANDLE lock = INVALID_HANDLE_VALUE;
-    std::FILE *stream = nullptr;
-    bool published = false;
+    bool named = false;
 
-    ~State() {
-        if (stream != nullptr) {
-            std::fclose(stream);
-        }
-        if (!published && !temporary.empty()) {
-            DeleteFileW(temporary.c_str());
+    ~Temporary() {
+        if (!named && !path.empty()) {
+            DeleteFileW(path.c_str());
         }
         if (lock != INVALID_HANDLE_VALUE) {
             CloseHandle(lock);
@@ -117,95 +113,83 @@ struct DraftFile::State {
 
     // Written through a handle that does not share deleting, and locked
     // through a second one that lets the rename through.
-    bool create(const std::wstring &directory) {
+    std::FILE *create(const std::wstring &directory) {
         for (;;) {
-            temporary = in_directory(directory, widened(new_draft_name(GetCurrentProcessId())));
+            path = in_directory(directory, widened(new_draft_name(GetCurrentProcessId())));
             const HANDLE file =
-                CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (file == INVALID_HANDLE_VALUE) {
                 if (GetLastError() == ERROR_FILE_EXISTS) {
                     continue;
                 }
-                temporary.clear();
-                return false;
+                path.clear();
+                return nullptr;
             }
             const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-            stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
+            std::FILE *stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
             if (stream == nullptr) {
                 fd < 0 ? CloseHandle(file) : _close(fd);
-                return false;
+                return nullptr;
             }
-            lock = open_for_locking(temporary, OPEN_EXISTING);
-            return lock != INVALID_HANDLE_VALUE && lock_far_byte(lock, 0);
+            lock = open_for_locking(path, OPEN_EXISTING);
+            if (lock == INVALID_HANDLE_VALUE || !lock_far_byte(lock, 0)) {
+                std::fclose(stream);
+                return nullptr;
+            }
+            return stream;
         }
-    }
-
-    Publication publish(PublishMode mode) {
-        const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-        const bool written = std::fflush(stream) == 0 && FlushFileBuffers(file) != 0;
-        const bool closed = std::fclose(stream) == 0;
-        stream = nullptr;
-        if (!written || !closed) {
-            return Publication::failed;
-        }
-        DWORD flags = MOVEFILE_WRITE_THROUGH;
-        if (mode == PublishMode::replace) {
-            flags |= MOVEFILE_REPLACE_EXISTING;
-        }
-        DWORD error = 0;
-        const Attempt outcome = try_while_held(
-            [&] {
-                if (MoveFileExW(temporary.c_str(), target.c_str(), flags) != 0) {
-                    return Attempt::done;
-                }
-                error = GetLastError();
-                return is_held_error(error, target) ? Attempt::held : Attempt::failed;
-            },
-            shown_target);
-        if (outcome != Attempt::done) {
-            return mode == PublishMode::create_new && name_taken(error) ? Publication::name_taken
-                                                                        : Publication::failed;
-        }
-        // Our lock's handle is now open on the published file, and a file
-        // that is open cannot be replaced: another run would be refused.
-        CloseHandle(lock);
-        lock = INVALID_HANDLE_VALUE;
-        published = true;
-        return Publication::published;
     }
 };
 
-DraftFile::DraftFile() = default;
-DraftFile::~DraftFile() = default;
+void DraftFile::Dropper::operator()(Temporary *temporary) const {
+    delete temporary;
+}
 
-bool DraftFile::open(const std::filesystem::path &target) {
-    auto state = std::make_unique<State>();
-    state->target = wide(target.string());
-    state->shown_target = target.string();
+DraftFile::TemporaryPtr DraftFile::make(const std::filesystem::path &target, std::FILE *&stream) {
+    TemporaryPtr temporary(new Temporary{});
+    temporary->target = wide(target.string());
+    temporary->shown_target = target.string();
     std::wstring directory = wide(target.parent_path().string());
     if (directory.empty()) {
         directory = L".";
     }
     remove_stale_drafts(directory);
-    if (!state->create(directory)) {
-        return false;
-    }
-    state_ = std::move(state);
-    return true;
+    stream = temporary->create(directory);
+    return stream != nullptr ? std::move(temporary) : nullptr;
 }
 
-std::FILE *DraftFile::stream() const {
-    return state_ ? state_->stream : nullptr;
-}
-
-Publication DraftFile::publish(PublishMode mode) {
-    if (!state_ || state_->stream == nullptr) {
+Publication DraftFile::name(Temporary &temporary, std::FILE *stream, PublishMode mode) {
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    const bool written = std::fflush(stream) == 0 && FlushFileBuffers(file) != 0;
+    const bool closed = std::fclose(stream) == 0;
+    if (!written || !closed) {
         return Publication::failed;
     }
-    const Publication publication = state_->publish(mode);
-    state_.reset();
-    return publication;
+    DWORD flags = MOVEFILE_WRITE_THROUGH;
+    if (mode == PublishMode::replace) {
+        flags |= MOVEFILE_REPLACE_EXISTING;
+    }
+    DWORD error = 0;
+    const Attempt outcome = try_while_held(
+        [&] {
+            if (MoveFileExW(temporary.path.c_str(), temporary.target.c_str(), flags) != 0) {
+                return Attempt::done;
+            }
+            error = GetLastError();
+            return is_held_error(error, temporary.target) ? Attempt::held : Attempt::failed;
+        },
+        temporary.shown_target);
+    if (outcome != Attempt::done) {
+        return mode == PublishMode::create_new && name_taken(error) ? Publication::name_taken
+                                                                    : Publication::failed;
+    }
+    // Our lock's handle is now open on the published file, and a file that
+    // is open cannot be replaced: another run would be refused.
+    CloseHandle(temporary.lock);
+    temporary.lock = INVALID_HANDLE_VALUE;
+    temporary.named = true;
+    return Publication::published;
 }
 
 struct RewriteLock::State {

@@ -11,8 +11,7 @@
 // before the next batch is handed over.
 
 #include "platform/posix/cmd/command_output.h"
-#include "platform/posix/file_copy.h"
-#include "platform/posix/replace_batch.h"
+#include "platform/posix/cmd/file_copy.h"
 
 #include <future>
 #include <optional>
@@ -23,17 +22,21 @@ namespace vorlan::platform::posix {
 
 class CopiedFiles {
   public:
-    explicit CopiedFiles(const CommandOutput &output) : output_(output) {}
+    // At most `most_waiting` copies wait in a batch (PublishBatch::files_allowed).
+    CopiedFiles(const CommandOutput &output, std::size_t most_waiting)
+        : output_(output), batch_(most_waiting) {}
 
     // Copies one file; `shown` is the line that lists it, none when empty.
-    // The failure may be that of publishing the copies that waited.
-    CopyFailure copy(const FileAt &source, const FileAt &target, bool target_known_absent,
-                     std::string shown);
-    // A directory was made in `parent` for the files to come.
-    void directory_made(std::string parent) { batch_.add_made_directory(std::move(parent)); }
-    // Publishes what waits: the failure that stopped it, if any. A command
+    // The error may be that of publishing the copies that waited.
+    CmdError copy(const FileAt &source, const FileAt &target, TargetLookup lookup,
+                  std::string shown);
+    // The directory `made` was made in `parent` for the files to come.
+    void directory_made(std::string parent, std::string made) {
+        batch_.directory_made(std::move(parent), std::move(made));
+    }
+    // Publishes what waits: the error that stopped it, if any. A command
     // calls it before it reports anything, and when it ends.
-    CopyFailure complete();
+    CmdError publish_waiting();
     int count() const { return count_; }
 
   private:
@@ -46,19 +49,19 @@ class CopiedFiles {
     };
     // A batch being published elsewhere, and the files to list after it.
     struct InFlight {
-        std::future<ReplaceBatch::Outcome> outcome;
+        std::future<PublishBatch::Outcome> outcome;
         std::vector<Unlisted> files;
     };
 
-    CopyFailure hand_over();
-    CopyFailure finish_in_flight();
-    CopyFailure list_published(const ReplaceBatch::Outcome &outcome,
-                               const std::vector<Unlisted> &files);
+    CmdError hand_over();
+    CmdError finish_in_flight();
+    CmdError list_published(const PublishBatch::Outcome &outcome,
+                            const std::vector<Unlisted> &files);
     void drop_waiting();
     void list(const std::string &shown);
 
     const CommandOutput &output_;
-    ReplaceBatch batch_;
+    PublishBatch batch_;
     std::vector<Unlisted> unlisted_;
     std::optional<InFlight> in_flight_;
     int count_ = 0;

@@ -1,13 +1,10 @@
 #include "platform/posix/cmd/copied_files.h"
 #include "platform/posix/cmd/interpreter.h"
+#include "platform/posix/cmd/typed_path.h"
 #include "platform/posix/cmd/wildcard.h"
 #include "platform/posix/directory_listing.h"
-#include "platform/posix/draft.h"
-#include "platform/posix/file_copy.h"
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
-
-#include <fcntl.h>
 
 #include <system_error>
 #include <vector>
@@ -16,11 +13,6 @@ namespace vorlan::platform::posix {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::string_view bad_name =
-    "The filename, directory name, or volume label syntax is incorrect.";
-// cmd would join the files into one; nothing here wants that.
-constexpr std::string_view several_onto_one = "Cannot copy several files onto one file.";
 
 struct SourceFile {
     fs::path path;
@@ -38,10 +30,6 @@ struct Destination {
     bool is_directory = false;
     CaseInsensitiveNames names; // of the directory
 };
-
-std::string copied_line(int count) {
-    return "        " + std::to_string(count) + " file(s) copied.";
-}
 
 bool is_existing_regular_file(const fs::path &path) {
     std::error_code error;
@@ -96,37 +84,37 @@ std::string_view find_destination(std::string_view typed, std::size_t source_cou
                                   Destination &destination) {
     const auto host = host_path(typed);
     if (!host) {
-        return complaint_for(CopyFailure::path_not_found);
+        return cmd_says::complaint(CmdError::path_not_found);
     }
     destination.path = *host;
     if (is_existing_directory(*host)) {
-        if (const CopyFailure failure = read_names(*host, destination.names);
-            failure != CopyFailure::none) {
-            return complaint_for(failure);
+        if (const int error = read_names(*host, destination.names)) {
+            return cmd_says::complaint(cmd_error_from_errno(error));
         }
         destination.is_directory = true;
         return {};
     }
     if (ends_with_separator(typed)) {
-        return complaint_for(CopyFailure::path_not_found);
+        return cmd_says::complaint(CmdError::path_not_found);
     }
-    remove_stale_drafts(host->parent_path().native());
-    return source_count > 1 ? several_onto_one : std::string_view{};
+    return source_count > 1 ? cmd_says::several_onto_one : std::string_view{};
 }
 
-CopyFailure copy_into(Destination &destination, const SourceFile &file, std::string shown,
-                      CopiedFiles &copied) {
-    const FileAt source{AT_FDCWD, {}, file.path.native()};
+CmdError copy_into(Destination &destination, const SourceFile &file, std::string shown,
+                   CopiedFiles &copied) {
+    const FileAt source = FileAt::by_whole_path(file.path.native());
     if (!destination.is_directory) {
-        return copied.copy(source, FileAt{AT_FDCWD, {}, destination.path.native()}, false,
-                           std::move(shown));
+        return copied.copy(source, FileAt::by_whole_path(destination.path.native()),
+                           TargetLookup::look_up, std::move(shown));
     }
     const std::string *existing = destination.names.find(file.name);
     const bool absent = existing == nullptr;
-    const FileAt target{
-        AT_FDCWD, {}, joined_path(destination.path.native(), absent ? file.name : *existing)};
-    const CopyFailure failure = copied.copy(source, target, absent, std::move(shown));
-    if (failure == CopyFailure::none && absent) {
+    const FileAt target = FileAt::by_whole_path(
+        joined_path(destination.path.native(), absent ? file.name : *existing));
+    const CmdError failure =
+        copied.copy(source, target, absent ? TargetLookup::known_absent : TargetLookup::look_up,
+                    std::move(shown));
+    if (failure == CmdError::none && absent) {
         destination.names.add(file.name);
     }
     return failure;
@@ -139,32 +127,34 @@ bool names_are_well_formed(const ParsedCommand &command) {
 
 } // namespace
 
-int run_copy(const ParsedCommand &command, const CommandOutput &output) {
+int run_copy(const ParsedCommand &command, const CommandOutput &output, std::size_t most_waiting) {
     if (!names_are_well_formed(command)) {
-        return finish(output, bad_name, copied_line(0));
+        return finish(output, cmd_says::bad_name, cmd_says::copy_count(0));
     }
     const Sources sources = find_sources(command.source);
     if (sources.files.empty()) {
-        return finish(output, complaint_for(CopyFailure::file_not_found), copied_line(0));
+        return finish(output, cmd_says::complaint(CmdError::file_not_found),
+                      cmd_says::copy_count(0));
     }
     Destination destination;
     const std::string_view unreachable =
         find_destination(command.destination, sources.files.size(), destination);
     if (!unreachable.empty()) {
-        return finish(output, unreachable, copied_line(0));
+        return finish(output, unreachable, cmd_says::copy_count(0));
     }
-    CopiedFiles copied(output);
+    CopiedFiles copied(output, most_waiting);
     for (const SourceFile &file : sources.files) {
         std::string shown = sources.show_names ? sources.shown_prefix + file.name : std::string();
-        const CopyFailure failure = copy_into(destination, file, std::move(shown), copied);
-        if (failure != CopyFailure::none) {
-            return finish(output, complaint_for(failure), copied_line(copied.count()));
+        const CmdError failure = copy_into(destination, file, std::move(shown), copied);
+        if (failure != CmdError::none) {
+            return finish(output, cmd_says::complaint(failure),
+                          cmd_says::copy_count(copied.count()));
         }
     }
-    const CopyFailure failure = copied.complete();
+    const CmdError failure = copied.publish_waiting();
     return finish(output,
-                  failure == CopyFailure::none ? std::string_view{} : complaint_for(failure),
-                  copied_line(copied.count()));
+                  failure == CmdError::none ? std::string_view{} : cmd_says::complaint(failure),
+                  cmd_says::copy_count(copied.count()));
 }
 
 } // namespace vorlan::platform::posix

@@ -1,8 +1,8 @@
 #include "platform/posix/cmd/copied_files.h"
 #include "platform/posix/cmd/interpreter.h"
+#include "platform/posix/cmd/typed_path.h"
 #include "platform/posix/cmd/wildcard.h"
 #include "platform/posix/directory_listing.h"
-#include "platform/posix/file_copy.h"
 #include "platform/posix/windows_path.h"
 #include "platform/windows_path.h"
 
@@ -20,8 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view cyclic_copy = "Cannot perform a cyclic copy";
-
 struct TreeSource {
     fs::path root;
     std::string pattern;      // matched against file names at every level
@@ -37,10 +35,6 @@ struct DestinationDirectory {
     bool ready = false;
     CaseInsensitiveNames names; // what it holds, read once or known since we made it
 };
-
-std::string copied_line(int count) {
-    return std::to_string(count) + " File(s) copied";
-}
 
 // A directory named without a pattern stands for all its files.
 std::optional<TreeSource> find_tree_source(std::string_view typed) {
@@ -71,22 +65,22 @@ bool is_cyclic(const fs::path &source_root, const fs::path &destination) {
     return !source_error && !target_error && is_within(source, target);
 }
 
-CopyFailure read_existing_names(DestinationDirectory &directory) {
-    const CopyFailure failure = read_names(directory.path, directory.names);
-    directory.ready = failure == CopyFailure::none;
-    return failure;
+CmdError read_existing_names(DestinationDirectory &directory) {
+    const int error = read_names(directory.path, directory.names);
+    directory.ready = error == 0;
+    return cmd_error_from_errno(error);
 }
 
 class TreeCopy {
   public:
-    TreeCopy(const TreeSource &source, const CommandOutput &output)
-        : source_(source), output_(output), files_(output) {}
+    TreeCopy(const TreeSource &source, const CommandOutput &output, std::size_t most_waiting)
+        : source_(source), output_(output), files_(output, most_waiting) {}
 
     // False after a failure, which has been reported.
     bool copy_directory(const fs::path &from, DestinationDirectory &to, const std::string &shown) {
         DirectoryListing listing = list_directory(from, EntryTypes::resolve);
         if (listing.error != 0) {
-            return fail(failure_from_errno(listing.error));
+            return fail(cmd_error_from_errno(listing.error));
         }
         const std::pair identity{listing.device, listing.inode};
         if (std::find(open_.begin(), open_.end(), identity) != open_.end()) {
@@ -102,8 +96,8 @@ class TreeCopy {
 
     // False after a failure to put the last files in place, which has been reported.
     bool complete() {
-        const CopyFailure failure = files_.complete();
-        return failure == CopyFailure::none || fail(failure);
+        const CmdError failure = files_.publish_waiting();
+        return failure == CmdError::none || fail(failure);
     }
 
     int copied() const { return files_.count(); }
@@ -120,7 +114,7 @@ class TreeCopy {
                 !wildcard_matches(source_.pattern, entry.name)) {
                 continue;
             }
-            if (const CopyFailure failure = prepare(to); failure != CopyFailure::none) {
+            if (const CmdError failure = prepare(to); failure != CmdError::none) {
                 return fail(failure);
             }
             if (!source_directory) {
@@ -155,10 +149,11 @@ class TreeCopy {
                    const std::string &shown) {
         const std::string *existing = to.names.find(name);
         const bool absent = existing == nullptr;
-        const CopyFailure failure =
-            files_.copy(from.file(name), into.file(absent ? name : *existing), absent,
+        const CmdError failure =
+            files_.copy(from.file(name), into.file(absent ? name : *existing),
+                        absent ? TargetLookup::known_absent : TargetLookup::look_up,
                         source_.shown_prefix + shown + name);
-        if (failure != CopyFailure::none) {
+        if (failure != CmdError::none) {
             return fail(failure);
         }
         if (absent) {
@@ -167,15 +162,15 @@ class TreeCopy {
         return true;
     }
 
-    CopyFailure prepare(DestinationDirectory &directory) {
+    CmdError prepare(DestinationDirectory &directory) {
         if (directory.ready) {
-            return CopyFailure::none;
+            return CmdError::none;
         }
         if (directory.parent == nullptr) {
             return prepare_root(directory);
         }
         DestinationDirectory &parent = *directory.parent;
-        if (const CopyFailure failure = prepare(parent); failure != CopyFailure::none) {
+        if (const CmdError failure = prepare(parent); failure != CmdError::none) {
             return failure;
         }
         if (const std::string *existing = parent.names.find(directory.name)) {
@@ -184,39 +179,39 @@ class TreeCopy {
         }
         directory.path = parent.path / directory.name;
         if (::mkdir(directory.path.c_str(), 0777) != 0) {
-            return failure_from_errno(errno);
+            return cmd_error_from_errno(errno);
         }
-        files_.directory_made(parent.path.native());
+        files_.directory_made(parent.path.native(), directory.path.native());
         parent.names.add(directory.name);
         directory.ready = true; // and empty: nothing to look up in it
-        return CopyFailure::none;
+        return CmdError::none;
     }
 
-    CopyFailure prepare_root(DestinationDirectory &root) {
+    CmdError prepare_root(DestinationDirectory &root) {
         if (is_existing_directory(root.path)) {
             return read_existing_names(root);
         }
-        std::vector<fs::path> made_in;
+        std::vector<fs::path> made;
         for (fs::path level = root.path; !level.empty() && !is_existing_directory(level);
              level = level.parent_path()) {
-            made_in.push_back(level.parent_path());
+            made.push_back(level);
         }
         std::error_code error;
         fs::create_directories(root.path, error);
         if (error) {
-            return failure_from_errno(error.value());
+            return cmd_error_from_errno(error.value());
         }
-        for (const fs::path &parent : made_in) {
-            files_.directory_made(parent.native());
+        for (const fs::path &level : made) {
+            files_.directory_made(level.parent_path().native(), level.native());
         }
         root.ready = true;
-        return CopyFailure::none;
+        return CmdError::none;
     }
 
     // What was copied before the failure is listed before it.
-    bool fail(CopyFailure failure) {
-        const CopyFailure earlier = files_.complete();
-        output_.complain(complaint_for(earlier != CopyFailure::none ? earlier : failure));
+    bool fail(CmdError failure) {
+        const CmdError earlier = files_.publish_waiting();
+        output_.complain(cmd_says::complaint(earlier != CmdError::none ? earlier : failure));
         return false;
     }
 
@@ -228,28 +223,29 @@ class TreeCopy {
 
 } // namespace
 
-int run_xcopy(const ParsedCommand &command, const CommandOutput &output) {
-    const std::string not_found = "File not found - " + pattern_named_in(command.source);
+int run_xcopy(const ParsedCommand &command, const CommandOutput &output, std::size_t most_waiting) {
+    const std::string not_found = cmd_says::xcopy_file_not_found(pattern_named_in(command.source));
     const auto source = find_tree_source(command.source);
     if (!source) {
-        return finish(output, not_found, copied_line(0));
+        return finish(output, not_found, cmd_says::xcopy_count(0));
     }
     const auto destination = host_path(command.destination);
     if (!destination) {
-        return finish(output, complaint_for(CopyFailure::path_not_found), copied_line(0));
+        return finish(output, cmd_says::complaint(CmdError::path_not_found),
+                      cmd_says::xcopy_count(0));
     }
     if (is_cyclic(source->root, *destination)) {
-        return finish(output, cyclic_copy, copied_line(0));
+        return finish(output, cmd_says::cyclic_copy, cmd_says::xcopy_count(0));
     }
     DestinationDirectory root;
     root.path = *destination;
-    TreeCopy tree(*source, output);
+    TreeCopy tree(*source, output, most_waiting);
     const bool completed = tree.copy_directory(source->root, root, "") && tree.complete();
     const bool found_any = tree.copied() > 0;
     if (completed && !found_any) {
         output.complain(not_found);
     }
-    output.say(copied_line(tree.copied()));
+    output.say(cmd_says::xcopy_count(tree.copied()));
     return completed && found_any ? 0 : 1;
 }
 

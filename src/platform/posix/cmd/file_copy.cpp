@@ -1,7 +1,4 @@
-#include "platform/posix/file_copy.h"
-
-#include "platform/posix/draft.h"
-#include "platform/posix/replace_batch.h"
+#include "platform/posix/cmd/file_copy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,7 +20,6 @@ namespace fs = std::filesystem;
 constexpr int max_link_hops = 40;
 constexpr std::size_t copy_chunk = std::size_t{1} << 30;
 constexpr std::size_t most_read_at_once = std::size_t{1} << 17;
-constexpr std::size_t first_compared = std::size_t{1} << 16;
 constexpr std::size_t most_compared_at_once = std::size_t{1} << 18;
 
 struct CopySource {
@@ -34,7 +30,7 @@ struct CopySource {
 // Named in the caller's open directory until a symbolic link is followed,
 // by its whole path after.
 struct FinalTarget {
-    FileAt at{AT_FDCWD, {}, {}};
+    FileAt at = FileAt::by_whole_path({});
     bool exists = false;
     struct stat status {};
 };
@@ -156,51 +152,45 @@ int open_for_reading(const FileAt &file, int flags) {
     return ::openat(file.directory, file.name.c_str(), flags | O_RDONLY);
 }
 
-CopyFailure open_failure(int error) {
-    return error == ENOENT ? CopyFailure::file_not_found : failure_from_errno(error);
+CmdError open_failure(int error) {
+    return error == ENOENT ? CmdError::file_not_found : cmd_error_from_errno(error);
 }
 
-CopyFailure open_source(const FileAt &file, CopySource &source) {
+CmdError open_source(const FileAt &file, CopySource &source) {
     source.fd.reset(open_for_reading(file, O_CLOEXEC));
     if (!source.fd.is_open()) {
         return open_failure(errno);
     }
     if (::fstat(source.fd.get(), &source.status) != 0) {
-        return failure_from_errno(errno);
+        return cmd_error_from_errno(errno);
     }
-    return S_ISREG(source.status.st_mode) ? CopyFailure::none : CopyFailure::access_denied;
+    return S_ISREG(source.status.st_mode) ? CmdError::none : CmdError::access_denied;
 }
 
-CopyFailure find_final_target(const FileAt &target, FinalTarget &final) {
+CmdError find_final_target(const FileAt &target, FinalTarget &final) {
     final.at = target;
     for (int hops = 0;; ++hops) {
         if (::fstatat(final.at.directory, final.at.name.c_str(), &final.status,
                       AT_SYMLINK_NOFOLLOW) != 0) {
             final.exists = false;
-            return errno == ENOENT ? CopyFailure::none : failure_from_errno(errno);
+            return errno == ENOENT ? CmdError::none : cmd_error_from_errno(errno);
         }
         final.exists = true;
         if (!S_ISLNK(final.status.st_mode)) {
-            return CopyFailure::none;
+            return CmdError::none;
         }
         if (hops == max_link_hops) {
-            return failure_from_errno(ELOOP);
+            return cmd_error_from_errno(ELOOP);
         }
         const fs::path path = final.at.whole_path();
         std::error_code error;
         const fs::path link = fs::read_symlink(path, error);
         if (error) {
-            return failure_from_errno(error.value());
+            return cmd_error_from_errno(error.value());
         }
-        final.at = {AT_FDCWD, {}, (link.is_absolute() ? link : path.parent_path() / link).native()};
+        final.at =
+            FileAt::by_whole_path((link.is_absolute() ? link : path.parent_path() / link).native());
     }
-}
-
-std::string directory_of(const FileAt &file) {
-    if (file.directory != AT_FDCWD) {
-        return std::string(file.directory_path);
-    }
-    return fs::path(file.name).parent_path().native();
 }
 
 int fill_draft(int fd, const CopySource &source) {
@@ -211,22 +201,6 @@ int fill_draft(int fd, const CopySource &source) {
     return 0;
 }
 
-// A new file is made as a replacement is, so that a run killed before the
-// batch is published leaves no part of it at its name.
-CopyFailure create_atomically(const CopySource &source, const FileAt &target, ReplaceBatch &batch) {
-    std::string directory = directory_of(target);
-    auto draft = std::make_unique<Draft>();
-    if (const int error = draft->open(directory, source.status.st_mode & 0777)) {
-        return failure_from_errno(error);
-    }
-    if (const int error = fill_draft(draft->fd(), source)) {
-        return failure_from_errno(error);
-    }
-    batch.add_new(std::move(draft), target.whole_path(), std::move(directory),
-                  source.status.st_size);
-    return CopyFailure::none;
-}
-
 // The replacement keeps the target's owner where we may set it. Only root can
 // give a file away; anyone else ends up owning it, as with any new file.
 bool take_over_ownership(int fd, const struct stat &target) {
@@ -234,33 +208,40 @@ bool take_over_ownership(int fd, const struct stat &target) {
     return ours || ::fchown(fd, target.st_uid, target.st_gid) == 0;
 }
 
-std::pair<dev_t, ino_t> identity_of(const struct stat &status) {
-    return {status.st_dev, status.st_ino};
-}
-
-// The rename, when the batch is published, is the single moment the content
-// changes: before it the old bytes are there, after it the new ones, synced.
-CopyFailure replace_atomically(const CopySource &source, const FinalTarget &final,
-                               ReplaceBatch &batch) {
-    std::string directory = directory_of(final.at);
-    auto draft = std::make_unique<Draft>();
-    if (const int error = draft->open(directory, 0600)) {
-        return failure_from_errno(error);
+// The bytes go into a draft beside the target, which waits in the batch: the
+// name, when the batch is published, is the single moment the content
+// changes. A new file takes the source's permission bits, a replacement the
+// target's and, where we may, its owner.
+CmdError copy_into_draft(const CopySource &source, const FinalTarget &final, PublishBatch &batch) {
+    std::string directory = final.at.directory_of();
+    const unsigned mode = final.exists ? 0600 : source.status.st_mode & 0777;
+    PublishBatch::MadeDraft made = batch.make_draft(directory, mode);
+    if (made.error != 0) {
+        return cmd_error_from_errno(made.error);
     }
-    take_over_ownership(draft->fd(), final.status);
-    if (::fchmod(draft->fd(), final.status.st_mode & 07777) != 0) {
-        return failure_from_errno(errno);
+    const int fd = made.draft->fd();
+    if (final.exists) {
+        take_over_ownership(fd, final.status);
+        if (::fchmod(fd, final.status.st_mode & 07777) != 0) {
+            return cmd_error_from_errno(errno);
+        }
     }
-    if (const int error = fill_draft(draft->fd(), source)) {
-        return failure_from_errno(error);
+    if (const int error = fill_draft(fd, source)) {
+        return cmd_error_from_errno(error);
     }
     // Started now, so that the batch's sync finds most of it written. Not
     // for new files: a first installation's many small ones are written
     // faster together, by the batch's sync.
-    static_cast<void>(::sync_file_range(draft->fd(), 0, 0, SYNC_FILE_RANGE_WRITE));
-    batch.add(std::move(draft), final.at.whole_path(), std::move(directory),
-              identity_of(final.status), source.status.st_size);
-    return CopyFailure::none;
+    if (final.exists) {
+        static_cast<void>(::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE));
+    }
+    batch.add({.draft = std::move(made.draft),
+               .target = final.at.whole_path(),
+               .directory = std::move(directory),
+               .mode = final.exists ? PublishMode::replace : PublishMode::create_new,
+               .replaced = final.exists ? std::optional(identity_of(final.status)) : std::nullopt,
+               .bytes = source.status.st_size});
+    return CmdError::none;
 }
 
 // Worth reading both to compare: a regular file of the same size. A file
@@ -280,7 +261,7 @@ bool holds_same_bytes(const CopySource &source, int target) {
     const auto theirs = std::make_unique_for_overwrite<char[]>(capacity);
     // Small at first: a file that changed mostly differs early.
     off64_t offset = 0;
-    for (std::size_t chunk = std::min(first_compared, capacity);;
+    for (std::size_t chunk = std::min(first_compared_bytes, capacity);;
          chunk = std::min(chunk * 2, capacity)) {
         const std::size_t wanted =
             size == 0 ? chunk : static_cast<std::size_t>(std::min<off64_t>(chunk, size - offset));
@@ -307,132 +288,34 @@ bool target_holds_source(const CopySource &source, const FinalTarget &final) {
 
 } // namespace
 
-std::string_view complaint_for(CopyFailure failure) {
-    switch (failure) {
-    case CopyFailure::none:
-        break;
-    case CopyFailure::onto_itself:
-        return "The file cannot be copied onto itself.";
-    case CopyFailure::access_denied:
-        return "Access is denied.";
-    case CopyFailure::file_not_found:
-        return "The system cannot find the file specified.";
-    case CopyFailure::path_not_found:
-        return "The system cannot find the path specified.";
-    case CopyFailure::already_exists:
-        return "Cannot create a file when that file already exists.";
-    case CopyFailure::disk_full:
-        return "There is not enough space on the disk.";
-    case CopyFailure::name_too_long:
-        return "The filename or extension is too long.";
-    case CopyFailure::device_error:
-        return "The request could not be performed because of an I/O device error.";
-    }
-    return "";
-}
-
-CopyFailure failure_from_errno(int error) {
-    switch (error) {
-    case 0:
-        return CopyFailure::none;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-    case EBUSY:
-        return CopyFailure::access_denied;
-    case ENOENT:
-    case ENOTDIR:
-    case ELOOP:
-        return CopyFailure::path_not_found;
-    case EEXIST:
-        return CopyFailure::already_exists;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return CopyFailure::disk_full;
-    case ENAMETOOLONG:
-        return CopyFailure::name_too_long;
-    default:
-        return CopyFailure::device_error;
-    }
-}
-
-CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent,
-                         ReplaceBatch &batch) {
+CmdError copy_file_to(const FileAt &source, const FileAt &target, TargetLookup lookup,
+                      PublishBatch &batch) {
     CopySource opened;
-    if (const CopyFailure failure = open_source(source, opened); failure != CopyFailure::none) {
-        return failure;
-    }
-    if (target_known_absent) {
-        return create_atomically(opened, target, batch);
+    if (const CmdError error = open_source(source, opened); error != CmdError::none) {
+        return error;
     }
     FinalTarget final;
-    if (const CopyFailure failure = find_final_target(target, final);
-        failure != CopyFailure::none) {
-        return failure;
+    if (lookup == TargetLookup::known_absent) {
+        final.at = target;
+    } else if (const CmdError error = find_final_target(target, final); error != CmdError::none) {
+        return error;
     }
     if (!final.exists) {
-        return create_atomically(opened, final.at, batch);
+        return copy_into_draft(opened, final, batch);
     }
     if (same_file(opened.status, final.status)) {
-        return CopyFailure::onto_itself;
+        return CmdError::onto_itself;
     }
     // A file that waits in the batch will hold other bytes than it does now.
     if (!batch.replaces(identity_of(final.status)) && may_hold_same_bytes(opened, final) &&
         target_holds_source(opened, final)) {
-        return CopyFailure::none;
+        return CmdError::none;
     }
     // Checked on the mode bits: root passes every access() test.
     if (!S_ISREG(final.status.st_mode) || (final.status.st_mode & S_IWUSR) == 0) {
-        return CopyFailure::access_denied;
+        return CmdError::access_denied;
     }
-    return replace_atomically(opened, final, batch);
-}
-
-CopyFailure copy_file_to(const FileAt &source, const FileAt &target, bool target_known_absent) {
-    ReplaceBatch batch;
-    if (const CopyFailure failure = copy_file_to(source, target, target_known_absent, batch);
-        failure != CopyFailure::none) {
-        return failure;
-    }
-    const ReplaceBatch::Outcome outcome = batch.publish();
-    if (outcome.error != 0) {
-        return failure_from_errno(outcome.error);
-    }
-    // The name was taken since it was seen free: what stands there now is
-    // compared or replaced like any target.
-    return outcome.taken.empty() ? CopyFailure::none : copy_file_to(source, target, false);
-}
-
-CopyFailure copy_file_to(const std::string &source, const std::string &target,
-                         bool target_known_absent) {
-    return copy_file_to(FileAt{AT_FDCWD, {}, source}, FileAt{AT_FDCWD, {}, target},
-                        target_known_absent);
-}
-
-std::string FileAt::whole_path() const {
-    return directory == AT_FDCWD ? name : joined_path(directory_path, name);
-}
-
-DirectoryHandle::DirectoryHandle(const std::string &path)
-    : fd_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)), path_(path) {}
-
-FileAt DirectoryHandle::file(std::string_view name) const {
-    if (!fd_.is_open()) {
-        return {AT_FDCWD, {}, joined_path(path_, name)};
-    }
-    return {fd_.get(), path_, std::string(name)};
-}
-
-std::string joined_path(std::string_view directory, std::string_view name) {
-    std::string path(directory);
-    if (!path.empty() && path.back() != '/') {
-        path.push_back('/');
-    }
-    path.append(name);
-    return path;
+    return copy_into_draft(opened, final, batch);
 }
 
 } // namespace vorlan::platform::posix
