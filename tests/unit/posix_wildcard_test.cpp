@@ -58,11 +58,15 @@ TEST(Wildcards, AreFoundInAnyPosition) {
 }
 
 TEST(CaseInsensitiveOrder, PutsNamesInTheOrderCmdCopiesThem) {
-    std::vector<DirectoryEntry> entries{{"b.txt"}, {"A.txt"}, {"_x"}, {"a.txt"}, {"B.TXT"}, {"a"}};
-    sort_ignoring_case(entries);
+    DirectoryListing listing;
+    for (const char *name : {"b.txt", "A.txt", "_x", "a.txt", "B.TXT", "a"}) {
+        listing.add(name, EntryType::regular_file);
+    }
+    listing.sort_ignoring_case();
     std::vector<std::string> names;
-    std::transform(entries.begin(), entries.end(), std::back_inserter(names),
-                   [](const DirectoryEntry &entry) { return entry.name; });
+    for (const DirectoryListing::Entry &entry : listing.entries()) {
+        names.emplace_back(listing.name(entry));
+    }
     EXPECT_EQ(names, (std::vector<std::string>{"_x", "a", "A.txt", "a.txt", "B.TXT", "b.txt"}));
 }
 
@@ -84,10 +88,19 @@ TEST(CaseInsensitiveNames, FindsAnySpellingAndPrefersTheSmallest) {
     names.add("Readme.txt");
     names.add("README.TXT");
     names.add("other");
-    ASSERT_NE(names.find("readme.TXT"), nullptr);
+    ASSERT_TRUE(names.find("readme.TXT"));
     EXPECT_EQ(*names.find("readme.TXT"), "README.TXT");
-    EXPECT_EQ(names.find("readme.txt2"), nullptr);
-    EXPECT_EQ(names.find("\xc3\x84"), nullptr);
+    EXPECT_FALSE(names.find("readme.txt2"));
+    EXPECT_FALSE(names.find("\xc3\x84"));
+    // Enough names that the table grows many times over.
+    for (int i = 0; i < 5000; ++i) {
+        names.add("File" + std::to_string(i));
+    }
+    for (int i = 0; i < 5000; ++i) {
+        EXPECT_EQ(names.find("FILE" + std::to_string(i)), "File" + std::to_string(i));
+    }
+    EXPECT_EQ(*names.find("readme.txt"), "README.TXT");
+    EXPECT_FALSE(names.find("file5000"));
 }
 
 TEST(AsciiCase, LeavesEverythingButAsciiLettersAlone) {

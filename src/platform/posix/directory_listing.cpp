@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <cerrno>
 #include <memory>
 
@@ -53,6 +55,35 @@ bool is_dot_or_dot_dot(std::string_view name) {
 
 } // namespace
 
+namespace {
+
+// Appends `name` and its NUL: where it begins plus one, 0 when it does not fit.
+NameOffset keep(std::string &names, std::string_view name) {
+    if (names.size() + name.size() + 2 > std::numeric_limits<NameOffset>::max()) {
+        return 0;
+    }
+    const auto begins = static_cast<NameOffset>(names.size());
+    names.append(name);
+    names.push_back('\0');
+    return begins + 1;
+}
+
+} // namespace
+
+bool DirectoryListing::add(std::string_view name, EntryType type) {
+    const NameOffset kept = keep(names_, name);
+    if (kept != 0) {
+        entries_.push_back({kept - 1, type});
+    }
+    return kept != 0;
+}
+
+void DirectoryListing::sort_ignoring_case() {
+    std::sort(entries_.begin(), entries_.end(), [this](const Entry &a, const Entry &b) {
+        return ascii_iless(name(a), name(b));
+    });
+}
+
 DirectoryListing list_directory(const std::filesystem::path &directory, EntryTypes types) {
     DirectoryListing listing;
     const std::unique_ptr<DIR, DirectoryCloser> handle(opendir(directory.c_str()));
@@ -69,36 +100,75 @@ DirectoryListing list_directory(const std::filesystem::path &directory, EntryTyp
         if (entry == nullptr) {
             break;
         }
-        if (!is_dot_or_dot_dot(entry->d_name)) {
-            listing.entries.push_back({entry->d_name, type_of(handle.get(), *entry, types)});
+        if (!is_dot_or_dot_dot(entry->d_name) &&
+            !listing.add(entry->d_name, type_of(handle.get(), *entry, types))) {
+            errno = EOVERFLOW;
+            break;
         }
     }
     listing.error = errno;
     return listing;
 }
 
-void sort_ignoring_case(std::vector<DirectoryEntry> &entries) {
-    std::sort(entries.begin(), entries.end(), [](const DirectoryEntry &a, const DirectoryEntry &b) {
-        return ascii_iless(a.name, b.name);
-    });
+namespace {
+
+// FNV-1a over the lowered bytes: names equal but for case meet.
+std::size_t hash_ignoring_case(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037u;
+    for (const char c : name) {
+        hash = (hash ^ static_cast<unsigned char>(ascii_lower(c))) * 1099511628211u;
+    }
+    return static_cast<std::size_t>(hash);
 }
 
+} // namespace
+
 void CaseInsensitiveNames::add(std::string_view name) {
-    auto [place, added] = by_lowered_.try_emplace(ascii_lowered(name), name);
-    if (!added && name < place->second) {
-        place->second = name;
+    if (2 * (count_ + 1) > slots_.size()) {
+        grow();
+    }
+    const std::size_t slot = slot_for(name);
+    const bool free = slots_[slot] == 0;
+    if (free || name < name_in(slot)) {
+        if (const NameOffset kept = keep(names_, name)) {
+            slots_[slot] = kept;
+            count_ += free ? 1 : 0;
+        }
     }
 }
 
-const std::string *CaseInsensitiveNames::find(std::string_view name) const {
-    const auto place = by_lowered_.find(ascii_lowered(name));
-    return place == by_lowered_.end() ? nullptr : &place->second;
+std::optional<std::string_view> CaseInsensitiveNames::find(std::string_view name) const {
+    if (slots_.empty()) {
+        return std::nullopt;
+    }
+    const std::size_t slot = slot_for(name);
+    return slots_[slot] == 0 ? std::nullopt : std::optional(name_in(slot));
+}
+
+// Linear probing in a table at most half full, whose size is a power of two.
+std::size_t CaseInsensitiveNames::slot_for(std::string_view name) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash_ignoring_case(name) & mask;; slot = (slot + 1) & mask) {
+        if (slots_[slot] == 0 || ascii_iequal(name_in(slot), name)) {
+            return slot;
+        }
+    }
+}
+
+void CaseInsensitiveNames::grow() {
+    std::vector<NameOffset> old = std::move(slots_);
+    slots_.assign(std::max<std::size_t>(16, 2 * old.size()), 0);
+    for (const NameOffset begins : old) {
+        if (begins != 0) {
+            slots_[slot_for(names_.c_str() + begins - 1)] = begins;
+        }
+    }
 }
 
 int read_names(const std::filesystem::path &directory, CaseInsensitiveNames &names) {
     const DirectoryListing listing = list_directory(directory, EntryTypes::leave_unknown);
-    for (const DirectoryEntry &entry : listing.entries) {
-        names.add(entry.name);
+    for (const DirectoryListing::Entry &entry : listing.entries()) {
+        names.add(listing.name(entry));
     }
     return listing.error;
 }

@@ -301,13 +301,15 @@ std::optional<fs::path> wine_prefix() {
 // exactly as given.
 std::optional<std::string> entry_name_ignoring_case(const fs::path &directory,
                                                     std::string_view name) {
-    CaseInsensitiveNames names;
-    for (const DirectoryEntry &entry :
-         list_directory(directory, EntryTypes::leave_unknown).entries) {
-        names.add(entry.name);
+    const DirectoryListing listing = list_directory(directory, EntryTypes::leave_unknown);
+    std::optional<std::string> found;
+    for (const DirectoryListing::Entry &entry : listing.entries()) {
+        const std::string_view spelling = listing.name(entry);
+        if (ascii_iequal(spelling, name) && (!found || spelling < *found)) {
+            found = spelling;
+        }
     }
-    const std::string *found = names.find(name);
-    return found ? std::optional<std::string>(*found) : std::nullopt;
+    return found;
 }
 
 // Follows `components` from `start`, each found case-insensitively until one

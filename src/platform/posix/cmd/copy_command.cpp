@@ -45,10 +45,11 @@ void add_matching_files(const fs::path &directory, std::string_view pattern, Sou
     if (listing.error != 0) {
         return;
     }
-    sort_ignoring_case(listing.entries);
-    for (DirectoryEntry &entry : listing.entries) {
-        if (entry.type == EntryType::regular_file && wildcard_matches(pattern, entry.name)) {
-            sources.files.push_back({directory / entry.name, std::move(entry.name)});
+    listing.sort_ignoring_case();
+    for (const DirectoryListing::Entry &entry : listing.entries()) {
+        const std::string_view name = listing.name(entry);
+        if (entry.type == EntryType::regular_file && wildcard_matches(pattern, name)) {
+            sources.files.push_back({directory / name, std::string(name)});
         }
     }
 }
@@ -107,8 +108,8 @@ CmdError copy_into(Destination &destination, const SourceFile &file, std::string
         return copied.copy(source, FileAt::by_whole_path(destination.path.native()),
                            TargetLookup::look_up, std::move(shown));
     }
-    const std::string *existing = destination.names.find(file.name);
-    const bool absent = existing == nullptr;
+    const auto existing = destination.names.find(file.name);
+    const bool absent = !existing;
     const FileAt target = FileAt::by_whole_path(
         joined_path(destination.path.native(), absent ? file.name : *existing));
     const CmdError failure =

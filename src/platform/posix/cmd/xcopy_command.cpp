@@ -87,9 +87,9 @@ class TreeCopy {
             return true; // a link back up the tree; going in would never end
         }
         open_.push_back(identity);
-        sort_ignoring_case(listing.entries);
-        const bool done = copy_files(from, listing.entries, to, shown) &&
-                          copy_subdirectories(from, listing.entries, to, shown);
+        listing.sort_ignoring_case();
+        const bool done =
+            copy_files(from, listing, to, shown) && copy_subdirectories(from, listing, to, shown);
         open_.pop_back();
         return done;
     }
@@ -105,13 +105,13 @@ class TreeCopy {
   private:
     // The directories are opened once for all their files: the system then
     // looks up a name, not a whole path, for each.
-    bool copy_files(const fs::path &from, const std::vector<DirectoryEntry> &entries,
+    bool copy_files(const fs::path &from, const DirectoryListing &listing,
                     DestinationDirectory &to, const std::string &shown) {
         std::optional<DirectoryHandle> source_directory;
         std::optional<DirectoryHandle> target_directory;
-        for (const DirectoryEntry &entry : entries) {
-            if (entry.type != EntryType::regular_file ||
-                !wildcard_matches(source_.pattern, entry.name)) {
+        for (const DirectoryListing::Entry &entry : listing.entries()) {
+            const std::string_view name = listing.name(entry);
+            if (entry.type != EntryType::regular_file || !wildcard_matches(source_.pattern, name)) {
                 continue;
             }
             if (const CmdError failure = prepare(to); failure != CmdError::none) {
@@ -121,38 +121,39 @@ class TreeCopy {
                 source_directory.emplace(from.native());
                 target_directory.emplace(to.path.native());
             }
-            if (!copy_file(*source_directory, entry.name, *target_directory, to, shown)) {
+            if (!copy_file(*source_directory, name, *target_directory, to, shown)) {
                 return false;
             }
         }
         return true;
     }
 
-    bool copy_subdirectories(const fs::path &from, const std::vector<DirectoryEntry> &entries,
+    bool copy_subdirectories(const fs::path &from, const DirectoryListing &listing,
                              DestinationDirectory &to, const std::string &shown) {
-        for (const DirectoryEntry &entry : entries) {
+        for (const DirectoryListing::Entry &entry : listing.entries()) {
             if (entry.type != EntryType::directory) {
                 continue;
             }
+            const std::string_view name = listing.name(entry);
             DestinationDirectory subdirectory;
             subdirectory.parent = &to;
-            subdirectory.name = entry.name;
-            if (!copy_directory(from / entry.name, subdirectory, shown + entry.name + '\\')) {
+            subdirectory.name = name;
+            if (!copy_directory(from / name, subdirectory, shown + std::string(name) + '\\')) {
                 return false;
             }
         }
         return true;
     }
 
-    bool copy_file(const DirectoryHandle &from, const std::string &name,
+    bool copy_file(const DirectoryHandle &from, std::string_view name,
                    const DirectoryHandle &into, DestinationDirectory &to,
                    const std::string &shown) {
-        const std::string *existing = to.names.find(name);
-        const bool absent = existing == nullptr;
+        const auto existing = to.names.find(name);
+        const bool absent = !existing;
         const CmdError failure =
             files_.copy(from.file(name), into.file(absent ? name : *existing),
                         absent ? TargetLookup::known_absent : TargetLookup::look_up,
-                        source_.shown_prefix + shown + name);
+                        source_.shown_prefix + shown + std::string(name));
         if (failure != CmdError::none) {
             return fail(failure);
         }
@@ -173,7 +174,7 @@ class TreeCopy {
         if (const CmdError failure = prepare(parent); failure != CmdError::none) {
             return failure;
         }
-        if (const std::string *existing = parent.names.find(directory.name)) {
+        if (const auto existing = parent.names.find(directory.name)) {
             directory.path = parent.path / *existing;
             return read_existing_names(directory);
         }
