@@ -5,9 +5,9 @@
 //
 // The program under test is $VORLAN_SETUP. When it ends in ".exe", or when
 // $VORLAN_WINE is set, it is the Windows build and every run goes through
-// Wine: the loader is $VORLAN_WINE, else `wine64` on PATH, else Debian's
-// /usr/lib/wine/wine64. Making a prefix takes a minute, so then the scenarios
-// share the one $WINEPREFIX names: its drive C is the scenario's drive C, and
+// Wine, whose loader $VORLAN_WINE must then name (tools/wine.sh finds it for
+// the scripts). Making a prefix takes a minute, so then the scenarios share
+// the one $WINEPREFIX names: its drive C is the scenario's drive C, and
 // whatever a scenario adds to that drive's top level, to its Program Files or
 // to the prefix's drive letters is removed again when the scenario ends.
 
