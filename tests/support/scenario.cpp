@@ -158,6 +158,11 @@ Scenario::Scenario() : shared_prefix_(under_wine()) {
     fs::create_directories(drive_c / fonts_dir);
 }
 
+Scenario::Scenario(DefaultMachine) : Scenario() {
+    add_default_products();
+    add_distribution();
+}
+
 Scenario::~Scenario() {
     if (shared_prefix_) {
         try {
