@@ -17,9 +17,19 @@ ctest --preset sanitize --label-exclude crash
 cmake --preset thread
 cmake --build --preset thread
 ctest --preset thread --label-exclude crash
-if ! command -v clang++ >/dev/null ||
-    ! compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
-    echo "SKIPPED: fuzz targets (no clang with libFuzzer: packages clang, libclang-rt-14-dev)"
+# libFuzzer's runtime as the installed clang finds it, whatever its version
+# and however its runtimes are laid out.
+has_fuzzer_runtime() {
+    local name found
+    command -v clang++ >/dev/null || return 1
+    for name in libclang_rt.fuzzer-x86_64.a libclang_rt.fuzzer.a; do
+        found=$(clang++ -print-file-name="$name")
+        [[ $found == /* && -f $found ]] && return 0
+    done
+    compgen -G "$(clang++ -print-runtime-dir)/libclang_rt.fuzzer*.a" >/dev/null
+}
+if ! has_fuzzer_runtime; then
+    echo "SKIPPED: fuzz targets (no clang with libFuzzer: packages clang and its libclang-rt-<version>-dev)"
     exit 0
 fi
 bash tools/fuzz.sh

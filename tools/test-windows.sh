@@ -2,26 +2,19 @@
 # The Windows build, proven under Wine: cross-builds the mingw preset and its
 # release zip, makes one Wine prefix for this run, runs the unit tests there
 # and the end-to-end suite against the vorlan-setup.exe unpacked from the zip.
-# VORLAN_WINE may name the Wine loader (default: wine64 on PATH, else
-# /usr/lib/wine/wine64).
+# VORLAN_WINE may name the Wine loader (see tools/wine.sh); the suites get
+# it in VORLAN_WINE.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
+source tools/wine.sh
 
-find_wine() {
-    if [[ -n ${VORLAN_WINE:-} ]]; then
-        echo "$VORLAN_WINE"
-    elif command -v wine64 >/dev/null; then
-        command -v wine64
-    else
-        echo /usr/lib/wine/wine64
-    fi
-}
-wine=$(find_wine)
-# Debian's wineserver wrapper forces -p0; the server itself keeps -p.
-wineserver=$(dirname "$wine")/wineserver64
-[[ -x $wineserver ]] || wineserver=$(dirname "$wine")/wineserver
-[[ -x $wineserver ]] || wineserver=$(command -v wineserver)
+wine=$(wine_loader)
+wineserver=$(wine_server)
+if [[ ! -x $wine ]]; then
+    echo "FAILED: no Wine loader at $wine (package wine64)" >&2
+    exit 1
+fi
 
 cmake --preset mingw
 cmake --build --preset mingw

@@ -20,7 +20,8 @@ else
 fi
 
 # The Windows build, proven under Wine, where the machine has both.
-wine=${VORLAN_WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+source tools/wine.sh
+wine=$(wine_loader)
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
     echo "SKIPPED: Windows suite (no x86_64-w64-mingw32-g++-posix: package g++-mingw-w64-x86-64-posix)"
 elif [[ ! -x $wine ]]; then

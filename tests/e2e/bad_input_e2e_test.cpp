@@ -14,10 +14,7 @@
 namespace e2e {
 namespace {
 
-const std::string apache = "C:\\Program Files\\Apache Group\\Apache";
-const std::string tomcat = "C:\\Program Files\\Apache Tomcat 4.0";
 const std::string long_name = "C:\\" + std::string(100'000, 'v');
-const std::string completed = "Installation completed. Press Cntrl-C to continue.";
 
 // The keys name files as "C:/..." on drive C and "root/..." elsewhere.
 const std::string httpd_conf_key = "C:/" + std::string(apache_dir) + "/conf/httpd.conf";
@@ -41,13 +38,15 @@ Files files_of(const Scenario &machine) {
     return files;
 }
 
+// Unless a row says otherwise, the run completes: status 0, the completion
+// line last, nothing on standard error.
 struct Row {
     std::string what;
     std::string input;
-    int exit_status;
-    std::string last_words;          // the end of standard output
-    std::string complaints;          // standard error, on the native build
-    std::set<std::string> rewritten; // files that may change; every other one must stay
+    int exit_status = 0;
+    std::string last_words = completion;  // the end of standard output
+    std::string complaints = "";          // standard error, on the native build
+    std::set<std::string> rewritten = {}; // files that may change; every other one must stay
     std::function<void(const Scenario &)> prepare = nullptr;
     std::function<void(const Scenario &)> check = nullptr;
     const char *native_only = nullptr; // why the row means nothing under Wine
@@ -63,9 +62,7 @@ void run_row(const Row &row) {
         std::cout << "native build only: " << row.what << " (" << row.native_only << ")\n";
         return;
     }
-    Scenario machine;
-    machine.add_default_products();
-    machine.add_distribution();
+    Scenario machine = Scenario::default_machine();
     if (row.prepare) {
         row.prepare(machine);
     }
@@ -95,12 +92,6 @@ void run_row(const Row &row) {
     }
 }
 
-std::string apache_file(const Scenario &machine, std::string_view rest) {
-    return read_file(machine.c(apache_dir) / fs::path(rest));
-}
-std::string tomcat_file(const Scenario &machine, std::string_view rest) {
-    return read_file(machine.c(tomcat_dir) / fs::path(rest));
-}
 bool includes(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }
@@ -110,165 +101,154 @@ const std::string several_onto_one = "Cannot copy several files onto one file.\n
 
 TEST(BadInput, AnswersNobodyExpected) {
     const Row table[] = {
-        {"a Java directory of 100,000 characters is written as typed",
-         "y\n" + long_name + "\n\n\n\n",
-         0,
-         completed,
-         "",
-         every_rewrite,
-         {},
-         [](const Scenario &m) {
-             EXPECT_TRUE(tomcat_file(m, "bin/shutdown.bat") ==
-                         "set JAVA_HOME=" + long_name + "\r\n" +
-                             std::string(original_shutdown_bat));
-             EXPECT_TRUE(includes(tomcat_file(m, "bin/startup.bat"),
-                                  "set JAVA_HOME=" + long_name + "\r\nset JAVA_OPTS="));
-         }},
-        {"a web server directory of 100,000 characters is not found",
-         "y\n\n" + long_name + "\n\n\n",
-         1,
-         "***ERROR*** file " + long_name + "\\conf\\httpd.conf not found\n",
-         "The filename or extension is too long.\n",
-         {},
-         {},
-         [](const Scenario &m) { EXPECT_FALSE(fs::exists(m.c("pja_2.4"))); }},
-        {"a Tomcat directory of 100,000 characters stops at the connector file",
-         "y\n\n\n" + long_name + "\n\n",
-         1,
-         "***ERROR*** cannot write file " + long_name + "\\conf\\jk\\vorlan_mod_jk.conf\n",
-         "",
-         {httpd_conf_key},
-         {},
-         [](const Scenario &m) {
-             EXPECT_TRUE(
-                 includes(apache_file(m, "conf/httpd.conf"),
-                          "Include \"" + long_name + "\\conf\\jk\\vorlan_mod_jk.conf\"\r\n"));
-             EXPECT_EQ(tomcat_file(m, "bin/startup.bat"), original_startup_bat);
-         }},
-        {"trailing backslashes reach every line as typed and name the same folders",
-         "y\nC:\\jdk\\\n" + apache + "\\\n" + tomcat + "\\\n\n",
-         0,
-         completed,
-         "",
-         every_rewrite,
-         {},
-         [](const Scenario &m) {
-             EXPECT_TRUE(
-                 includes(apache_file(m, "conf/httpd.conf"),
-                          "Include \"" + tomcat + "\\\\conf\\jk\\vorlan_mod_jk.conf\"\r\n"));
-             EXPECT_TRUE(
-                 includes(tomcat_file(m, "bin/startup.bat"), "-Duser.home=%JAVA_HOME%\\jre\r\n"));
-             EXPECT_EQ(tomcat_file(m, "webapps/vorlan.war"), "war bytes");
-             EXPECT_EQ(apache_file(m, "modules/mod_jk.dll"), "dll bytes");
-         }},
+        {.what = "a Java directory of 100,000 characters is written as typed",
+         .input = "y\n" + long_name + "\n\n\n\n",
+         .rewritten = every_rewrite,
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(m.tomcat_file("bin/shutdown.bat") ==
+                             "set JAVA_HOME=" + long_name + "\r\n" +
+                                 std::string(original_shutdown_bat));
+                 EXPECT_TRUE(includes(m.tomcat_file("bin/startup.bat"),
+                                      "set JAVA_HOME=" + long_name + "\r\nset JAVA_OPTS="));
+             }},
+        {.what = "a web server directory of 100,000 characters is not found",
+         .input = "y\n\n" + long_name + "\n\n\n",
+         .exit_status = 1,
+         .last_words = "***ERROR*** file " + long_name + "\\conf\\httpd.conf not found\n",
+         .complaints = "The filename or extension is too long.\n",
+         .check = [](const Scenario &m) { EXPECT_FALSE(fs::exists(m.c("pja_2.4"))); }},
+        {.what = "a Tomcat directory of 100,000 characters stops at the connector file",
+         .input = "y\n\n\n" + long_name + "\n\n",
+         .exit_status = 1,
+         .last_words =
+             "***ERROR*** cannot write file " + long_name + "\\conf\\jk\\vorlan_mod_jk.conf\n",
+         .rewritten = {httpd_conf_key},
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(
+                     includes(m.apache_file("conf/httpd.conf"),
+                              "Include \"" + long_name + "\\conf\\jk\\vorlan_mod_jk.conf\"\r\n"));
+                 EXPECT_EQ(m.tomcat_file("bin/startup.bat"), original_startup_bat);
+             }},
+        {.what = "trailing backslashes reach every line as typed and name the same folders",
+         .input = "y\nC:\\jdk\\\n" + apache_windows_dir + "\\\n" + tomcat_windows_dir + "\\\n\n",
+         .rewritten = every_rewrite,
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(includes(m.apache_file("conf/httpd.conf"),
+                                      "Include \"" + tomcat_windows_dir +
+                                          "\\\\conf\\jk\\vorlan_mod_jk.conf\"\r\n"));
+                 EXPECT_TRUE(includes(m.tomcat_file("bin/startup.bat"),
+                                      "-Duser.home=%JAVA_HOME%\\jre\r\n"));
+                 EXPECT_EQ(m.tomcat_file("webapps/vorlan.war"), "war bytes");
+                 EXPECT_EQ(m.apache_file("modules/mod_jk.dll"), "dll bytes");
+             }},
         // Windows drops the dot that ends a component and the dots and spaces
         // that end a path; the answers are written as typed all the same.
-        {"a dot after an inner component of the web server directory names the real one",
-         "y\n\nC:\\Program Files.\\Apache Group\\Apache\n\n\n",
-         0,
-         completed,
-         "",
-         every_rewrite,
-         {},
-         [](const Scenario &m) {
-             EXPECT_EQ(apache_file(m, "htdocs/jsp/main.jsp"), "<% out.print(1); %>\n");
-             EXPECT_EQ(apache_file(m, "modules/mod_jk.dll"), "dll bytes");
-         }},
-        {"a dot after the Tomcat directory names the real one",
-         "y\n\n\n" + tomcat + ".\n\n",
-         0,
-         completed,
-         "",
-         every_rewrite,
-         {},
-         [](const Scenario &m) {
-             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
-                                  "Include \"" + tomcat + ".\\conf\\jk\\vorlan_mod_jk.conf\""));
-             EXPECT_EQ(tomcat_file(m, "webapps/vorlan.war"), "war bytes");
-         }},
-        {"a space after the Tomcat directory stays: the paths made from it go on past it",
-         "y\n\n\n" + tomcat + " \n\n",
-         1,
-         "***ERROR*** cannot write file " + tomcat + " \\conf\\jk\\vorlan_mod_jk.conf\n",
-         "",
-         {httpd_conf_key},
-         {},
-         [](const Scenario &m) { EXPECT_FALSE(fs::exists(m.c(std::string(tomcat_dir) + " "))); }},
+        {.what = "a dot after an inner component of the web server directory names the real one",
+         .input = "y\n\nC:\\Program Files.\\Apache Group\\Apache\n\n\n",
+         .rewritten = every_rewrite,
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_EQ(m.apache_file("htdocs/jsp/main.jsp"), "<% out.print(1); %>\n");
+                 EXPECT_EQ(m.apache_file("modules/mod_jk.dll"), "dll bytes");
+             }},
+        {.what = "a dot after the Tomcat directory names the real one",
+         .input = "y\n\n\n" + tomcat_windows_dir + ".\n\n",
+         .rewritten = every_rewrite,
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(includes(m.apache_file("conf/httpd.conf"),
+                                      "Include \"" + tomcat_windows_dir +
+                                          ".\\conf\\jk\\vorlan_mod_jk.conf\""));
+                 EXPECT_EQ(m.tomcat_file("webapps/vorlan.war"), "war bytes");
+             }},
+        {.what = "a space after the Tomcat directory stays: the paths made from it go on past it",
+         .input = "y\n\n\n" + tomcat_windows_dir + " \n\n",
+         .exit_status = 1,
+         .last_words = "***ERROR*** cannot write file " + tomcat_windows_dir +
+                       " \\conf\\jk\\vorlan_mod_jk.conf\n",
+         .rewritten = {httpd_conf_key},
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_FALSE(fs::exists(m.c(std::string(tomcat_dir) + " ")));
+             }},
         // The start folder is on D:, so "D:tomcat" is in it.
-        {"a Tomcat directory after a bare drive letter is in that drive's current folder",
-         "y\n\n\nD:tomcat\n\n",
-         0,
-         completed,
-         "",
-         {httpd_conf_key, "root/dist/tomcat/bin/startup.bat", "root/dist/tomcat/bin/shutdown.bat"},
-         [](const Scenario &m) {
-             m.map_drive('d', m.root);
-             m.add_servlet_container(m.dist / "tomcat");
-         },
-         [](const Scenario &m) {
-             EXPECT_EQ(read_file(m.dist / "tomcat/webapps/vorlan.war"), "war bytes");
-             EXPECT_EQ(read_file(m.root / "pja_2.4/lib/pja.jar"), "pja jar bytes");
-             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
-                                  "Include \"D:tomcat\\conf\\jk\\vorlan_mod_jk.conf\""));
-         }},
-        {"a relative web server directory is taken from the start folder",
-         "y\n\n..\\web\n\n\n",
-         0,
-         completed,
-         "",
-         {startup_key, shutdown_key, "root/web/conf/httpd.conf"},
-         [](const Scenario &m) { m.add_web_server(m.root / "web"); },
-         [](const Scenario &m) {
-             EXPECT_TRUE(includes(read_file(m.root / "web/conf/httpd.conf"), "#configured by"));
-             EXPECT_EQ(read_file(m.root / "web/modules/mod_jk.dll"), "dll bytes");
-             EXPECT_EQ(read_file(m.root / "web/htdocs/index.html"), "<html>Vorlan</html>\r\n");
-         }},
+        {.what = "a Tomcat directory after a bare drive letter is in that drive's current folder",
+         .input = "y\n\n\nD:tomcat\n\n",
+         .rewritten = {httpd_conf_key, "root/dist/tomcat/bin/startup.bat",
+                       "root/dist/tomcat/bin/shutdown.bat"},
+         .prepare =
+             [](const Scenario &m) {
+                 m.map_drive('d', m.root);
+                 m.add_servlet_container(m.dist / "tomcat");
+             },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_EQ(read_file(m.dist / "tomcat/webapps/vorlan.war"), "war bytes");
+                 EXPECT_EQ(read_file(m.root / "pja_2.4/lib/pja.jar"), "pja jar bytes");
+                 EXPECT_TRUE(includes(m.apache_file("conf/httpd.conf"),
+                                      "Include \"D:tomcat\\conf\\jk\\vorlan_mod_jk.conf\""));
+             }},
+        {.what = "a relative web server directory is taken from the start folder",
+         .input = "y\n\n..\\web\n\n\n",
+         .rewritten = {startup_key, shutdown_key, "root/web/conf/httpd.conf"},
+         .prepare = [](const Scenario &m) { m.add_web_server(m.root / "web"); },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(includes(read_file(m.root / "web/conf/httpd.conf"), "#configured by"));
+                 EXPECT_EQ(read_file(m.root / "web/modules/mod_jk.dll"), "dll bytes");
+                 EXPECT_EQ(read_file(m.root / "web/htdocs/index.html"), "<html>Vorlan</html>\r\n");
+             }},
         // The toolkit goes to the root of Tomcat's drive, and "..\tomcat"
         // names none: its jars cannot be placed, the rest is done.
-        {"a relative Tomcat directory leaves the toolkit out",
-         "y\n\n\n..\\tomcat\n\n",
-         2,
-         completed,
-         several_onto_one,
-         {httpd_conf_key, "root/tomcat/bin/startup.bat", "root/tomcat/bin/shutdown.bat"},
-         [](const Scenario &m) { m.add_servlet_container(m.root / "tomcat"); },
-         [](const Scenario &m) {
-             EXPECT_TRUE(includes(read_file(m.root / "tomcat/bin/startup.bat"),
-                                  "set CLASSPATH=%CLASSPATH%;.:\\pja_2.4\\lib\\pja.jar;"));
-             EXPECT_EQ(read_file(m.root / "tomcat/webapps/vorlan.war"), "war bytes");
-             EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
-             EXPECT_FALSE(fs::exists(m.dist / ".:"));
-         }},
+        {.what = "a relative Tomcat directory leaves the toolkit out",
+         .input = "y\n\n\n..\\tomcat\n\n",
+         .exit_status = 2,
+         .complaints = several_onto_one,
+         .rewritten = {httpd_conf_key, "root/tomcat/bin/startup.bat",
+                       "root/tomcat/bin/shutdown.bat"},
+         .prepare = [](const Scenario &m) { m.add_servlet_container(m.root / "tomcat"); },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(includes(read_file(m.root / "tomcat/bin/startup.bat"),
+                                      "set CLASSPATH=%CLASSPATH%;.:\\pja_2.4\\lib\\pja.jar;"));
+                 EXPECT_EQ(read_file(m.root / "tomcat/webapps/vorlan.war"), "war bytes");
+                 EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
+                 EXPECT_FALSE(fs::exists(m.dist / ".:"));
+             }},
         // The start folder is on D: here, so "\web" is D:\web.
-        {"a web server directory beginning with a backslash is on the start folder's drive",
-         "y\n\n\\web\n\n\n",
-         0,
-         completed,
-         "",
-         {startup_key, shutdown_key, "root/web/conf/httpd.conf"},
-         [](const Scenario &m) {
-             m.map_drive('d', m.root);
-             m.add_web_server(m.root / "web");
-         },
-         [](const Scenario &m) {
-             EXPECT_TRUE(includes(read_file(m.root / "web/conf/httpd.conf"), "#configured by"));
-             EXPECT_EQ(read_file(m.root / "web/modules/mod_jk.dll"), "dll bytes");
-         }},
-        {"a Tomcat directory beginning with a backslash has no drive for the toolkit",
-         "y\n\n\n\\tomcat\n\n",
-         2,
-         completed,
-         several_onto_one,
-         {httpd_conf_key, "root/tomcat/bin/startup.bat", "root/tomcat/bin/shutdown.bat"},
-         [](const Scenario &m) {
-             m.map_drive('d', m.root);
-             m.add_servlet_container(m.root / "tomcat");
-         },
-         [](const Scenario &m) {
-             EXPECT_TRUE(includes(read_file(m.root / "tomcat/bin/shutdown.bat"),
-                                  "set JAVA_HOME=C:\\jdk1.3.1_04\r\n"));
-             EXPECT_FALSE(fs::exists(m.root / ":"));
-         }},
+        {.what = "a web server directory beginning with a backslash is on the start folder's drive",
+         .input = "y\n\n\\web\n\n\n",
+         .rewritten = {startup_key, shutdown_key, "root/web/conf/httpd.conf"},
+         .prepare =
+             [](const Scenario &m) {
+                 m.map_drive('d', m.root);
+                 m.add_web_server(m.root / "web");
+             },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(includes(read_file(m.root / "web/conf/httpd.conf"), "#configured by"));
+                 EXPECT_EQ(read_file(m.root / "web/modules/mod_jk.dll"), "dll bytes");
+             }},
+        {.what = "a Tomcat directory beginning with a backslash has no drive for the toolkit",
+         .input = "y\n\n\n\\tomcat\n\n",
+         .exit_status = 2,
+         .complaints = several_onto_one,
+         .rewritten = {httpd_conf_key, "root/tomcat/bin/startup.bat",
+                       "root/tomcat/bin/shutdown.bat"},
+         .prepare =
+             [](const Scenario &m) {
+                 m.map_drive('d', m.root);
+                 m.add_servlet_container(m.root / "tomcat");
+             },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(includes(read_file(m.root / "tomcat/bin/shutdown.bat"),
+                                      "set JAVA_HOME=" + java_windows_dir + "\r\n"));
+                 EXPECT_FALSE(fs::exists(m.root / ":"));
+             }},
     };
     for (const auto &row : table) {
         run_row(row);
@@ -277,51 +257,44 @@ TEST(BadInput, AnswersNobodyExpected) {
 
 TEST(BadInput, OddBytesAndEndsOfInput) {
     const Row table[] = {
-        {"a NUL as the confirmation is not a yes",
-         std::string("\0\n\n\n\n\n", 6),
-         0,
-         banner_and_confirmation + abort_message,
-         "",
-         {}},
-        {"a NUL after the y is", std::string("y\0\n\n\n\n\n", 7), 0, completed, "", every_rewrite},
-        {"a lone CR as the confirmation is not a yes",
-         "\ry\n\n\n\n\n",
-         0,
-         banner_and_confirmation + abort_message,
-         "",
-         {}},
-        {"a lone CR at the end of input is part of the answer",
-         "y\nC:\\jdk\r",
-         1,
-         "***ERROR*** invalid directory name: C:\\jdk\r\n",
-         "",
-         {}},
-        {"CR LF ends every answer", "y\r\n\r\n\r\n\r\n\r\n", 0, completed, "", every_rewrite},
-        {"a NUL at the last prompt is ignored", std::string("y\n\n\n\n\0\n", 7), 0, completed, "",
-         every_rewrite},
-        {"the end of input inside the confirmation", "y", 0, completed, "", every_rewrite},
-        {"the end of input inside the Java answer",
-         "y\nC:\\java",
-         0,
-         completed,
-         "",
-         every_rewrite,
-         {},
-         [](const Scenario &m) {
-             EXPECT_TRUE(
-                 tomcat_file(m, "bin/shutdown.bat").starts_with("set JAVA_HOME=C:\\java\r\n"));
-         }},
-        {"the end of input inside the web server answer",
-         "y\n\nC:\\nowhere",
-         1,
-         "***ERROR*** file C:\\nowhere\\conf\\httpd.conf not found\n",
-         "",
-         {},
-         {},
-         {},
-         xcopy_asks},
-        {"the end of input inside the Tomcat answer", "y\n\n\n" + tomcat, 0, completed, "",
-         every_rewrite},
+        {.what = "a NUL as the confirmation is not a yes",
+         .input = std::string("\0\n\n\n\n\n", 6),
+         .last_words = banner_and_confirmation + abort_message},
+        {.what = "a NUL after the y is",
+         .input = std::string("y\0\n\n\n\n\n", 7),
+         .rewritten = every_rewrite},
+        {.what = "a lone CR as the confirmation is not a yes",
+         .input = "\ry\n\n\n\n\n",
+         .last_words = banner_and_confirmation + abort_message},
+        {.what = "a lone CR at the end of input is part of the answer",
+         .input = "y\nC:\\jdk\r",
+         .exit_status = 1,
+         .last_words = "***ERROR*** invalid directory name: C:\\jdk\r\n"},
+        {.what = "CR LF ends every answer",
+         .input = "y\r\n\r\n\r\n\r\n\r\n",
+         .rewritten = every_rewrite},
+        {.what = "a NUL at the last prompt is ignored",
+         .input = std::string("y\n\n\n\n\0\n", 7),
+         .rewritten = every_rewrite},
+        {.what = "the end of input inside the confirmation",
+         .input = "y",
+         .rewritten = every_rewrite},
+        {.what = "the end of input inside the Java answer",
+         .input = "y\nC:\\java",
+         .rewritten = every_rewrite,
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(
+                     m.tomcat_file("bin/shutdown.bat").starts_with("set JAVA_HOME=C:\\java\r\n"));
+             }},
+        {.what = "the end of input inside the web server answer",
+         .input = "y\n\nC:\\nowhere",
+         .exit_status = 1,
+         .last_words = "***ERROR*** file C:\\nowhere\\conf\\httpd.conf not found\n",
+         .native_only = xcopy_asks},
+        {.what = "the end of input inside the Tomcat answer",
+         .input = "y\n\n\n" + tomcat_windows_dir,
+         .rewritten = every_rewrite},
     };
     for (const auto &row : table) {
         run_row(row);
@@ -329,91 +302,103 @@ TEST(BadInput, OddBytesAndEndsOfInput) {
 }
 
 TEST(BadInput, MachinesNobodyExpected) {
-    const std::string jk_conf = tomcat + "\\conf\\jk\\vorlan_mod_jk.conf";
+    const std::string jk_conf = tomcat_windows_dir + "\\conf\\jk\\vorlan_mod_jk.conf";
     const Row table[] = {
-        {"a web server on a drive that is not mapped is not found",
-         "y\n\nQ:\\Apache\n\n\n",
-         1,
-         "***ERROR*** file Q:\\Apache\\conf\\httpd.conf not found\n",
-         not_found_path,
-         {},
-         {},
-         [](const Scenario &m) {
-             EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
-             EXPECT_FALSE(fs::exists(m.prefix / "dosdevices/q:"));
-         },
-         xcopy_asks},
-        {"Tomcat on a drive that is not mapped stops at the connector file",
-         "y\n\n\nQ:\\Tomcat\n\n",
-         1,
-         "***ERROR*** cannot write file Q:\\Tomcat\\conf\\jk\\vorlan_mod_jk.conf\n",
-         not_found_path,
-         {httpd_conf_key},
-         {},
-         [](const Scenario &m) {
-             EXPECT_TRUE(includes(apache_file(m, "conf/httpd.conf"),
-                                  "Include \"Q:\\Tomcat\\conf\\jk\\vorlan_mod_jk.conf\""));
-         }},
-        {"a Java SDK on a drive that is not mapped is only a name", "y\nQ:\\jdk\n\n\n\n", 0,
-         completed, "", every_rewrite},
-        {"a distribution without jar files: every other step is done, and the status says so",
-         "y\n\n\n\n\n", 2, completed, "The system cannot find the file specified.\n", every_rewrite,
-         [](const Scenario &m) {
-             fs::remove(m.dist / "pja.jar");
-             fs::remove(m.dist / "vorlan.jar");
-         },
-         [](const Scenario &m) {
-             EXPECT_TRUE(fs::is_empty(m.c("pja_2.4/lib")));
-             EXPECT_TRUE(includes(tomcat_file(m, "bin/tomcat.reg"), "REGEDIT4"));
-             EXPECT_EQ(tomcat_file(m, "webapps/vorlan.war"), "war bytes");
-         }},
-        {"a conf\\jk that cannot be made: a file holds its name",
-         "y\n\n\n\n\n",
-         1,
-         "***ERROR*** cannot write file " + jk_conf + "\n",
-         "",
-         {httpd_conf_key},
-         [](const Scenario &m) { write_file(m.c(tomcat_dir) / "conf/jk", "not a folder"); },
-         [](const Scenario &m) {
-             EXPECT_EQ(tomcat_file(m, "bin/startup.bat"), original_startup_bat);
-         }},
-        {"a scratch file that cannot be written stops before its target is touched",
-         "y\n\n\n\n\n",
-         1,
-         "***ERROR*** cannot write file " + apache + "\\conf\\httpd.npm\n",
-         "",
-         {},
-         [](const Scenario &m) { fs::create_directories(m.c(apache_dir) / "conf/httpd.npm"); },
-         [](const Scenario &m) {
-             EXPECT_TRUE(fs::is_directory(m.c(apache_dir) / "conf/httpd.npm"));
-             EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
-         }},
-        {"the startup script's scratch file that cannot be written",
-         "y\n\n\n\n\n",
-         1,
-         "***ERROR*** cannot write file " + tomcat + "\\bin\\startup.npm\n",
-         "",
-         {httpd_conf_key},
-         [](const Scenario &m) { fs::create_directories(m.c(tomcat_dir) / "bin/startup.npm/x"); },
-         [](const Scenario &m) {
-             EXPECT_TRUE(fs::is_directory(m.c(tomcat_dir) / "bin/startup.npm/x"));
-             EXPECT_FALSE(fs::exists(m.c(tomcat_dir) / "bin/tomcat.reg"));
-         }},
+        {.what = "a web server on a drive that is not mapped is not found",
+         .input = "y\n\nQ:\\Apache\n\n\n",
+         .exit_status = 1,
+         .last_words = "***ERROR*** file Q:\\Apache\\conf\\httpd.conf not found\n",
+         .complaints = not_found_path,
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
+                 EXPECT_FALSE(fs::exists(m.prefix / "dosdevices/q:"));
+             },
+         .native_only = xcopy_asks},
+        {.what = "Tomcat on a drive that is not mapped stops at the connector file",
+         .input = "y\n\n\nQ:\\Tomcat\n\n",
+         .exit_status = 1,
+         .last_words = "***ERROR*** cannot write file Q:\\Tomcat\\conf\\jk\\vorlan_mod_jk.conf\n",
+         .complaints = not_found_path,
+         .rewritten = {httpd_conf_key},
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(includes(m.apache_file("conf/httpd.conf"),
+                                      "Include \"Q:\\Tomcat\\conf\\jk\\vorlan_mod_jk.conf\""));
+             }},
+        {.what = "a Java SDK on a drive that is not mapped is only a name",
+         .input = "y\nQ:\\jdk\n\n\n\n",
+         .rewritten = every_rewrite},
+        {.what =
+             "a distribution without jar files: every other step is done, and the status says so",
+         .input = "y\n\n\n\n\n",
+         .exit_status = 2,
+         .complaints = "The system cannot find the file specified.\n",
+         .rewritten = every_rewrite,
+         .prepare =
+             [](const Scenario &m) {
+                 fs::remove(m.dist / "pja.jar");
+                 fs::remove(m.dist / "vorlan.jar");
+             },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(fs::is_empty(m.c("pja_2.4/lib")));
+                 EXPECT_TRUE(includes(m.tomcat_file("bin/tomcat.reg"), "REGEDIT4"));
+                 EXPECT_EQ(m.tomcat_file("webapps/vorlan.war"), "war bytes");
+             }},
+        {.what = "a conf\\jk that cannot be made: a file holds its name",
+         .input = "y\n\n\n\n\n",
+         .exit_status = 1,
+         .last_words = "***ERROR*** cannot write file " + jk_conf + "\n",
+         .rewritten = {httpd_conf_key},
+         .prepare =
+             [](const Scenario &m) { write_file(m.c(tomcat_dir) / "conf/jk", "not a folder"); },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_EQ(m.tomcat_file("bin/startup.bat"), original_startup_bat);
+             }},
+        {.what = "a scratch file that cannot be written stops before its target is touched",
+         .input = "y\n\n\n\n\n",
+         .exit_status = 1,
+         .last_words =
+             "***ERROR*** cannot write file " + apache_windows_dir + "\\conf\\httpd.npm\n",
+         .prepare =
+             [](const Scenario &m) { fs::create_directories(m.c(apache_dir) / "conf/httpd.npm"); },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(fs::is_directory(m.c(apache_dir) / "conf/httpd.npm"));
+                 EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
+             }},
+        {.what = "the startup script's scratch file that cannot be written",
+         .input = "y\n\n\n\n\n",
+         .exit_status = 1,
+         .last_words =
+             "***ERROR*** cannot write file " + tomcat_windows_dir + "\\bin\\startup.npm\n",
+         .rewritten = {httpd_conf_key},
+         .prepare =
+             [](const Scenario &m) {
+                 fs::create_directories(m.c(tomcat_dir) / "bin/startup.npm/x");
+             },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_TRUE(fs::is_directory(m.c(tomcat_dir) / "bin/startup.npm/x"));
+                 EXPECT_FALSE(fs::exists(m.c(tomcat_dir) / "bin/tomcat.reg"));
+             }},
         // As on Windows, a folder is no file that can be read.
-        {"an httpd.conf that is a folder is not found",
-         "y\n\n\n\n\n",
-         1,
-         "***ERROR*** file " + apache + "\\conf\\httpd.conf not found\n",
-         "",
-         {},
-         [](const Scenario &m) {
-             fs::remove(m.c(apache_dir) / "conf/httpd.conf");
-             write_file(m.c(apache_dir) / "conf/httpd.conf/inside.conf", "kept");
-         },
-         [](const Scenario &m) {
-             EXPECT_EQ(apache_file(m, "conf/httpd.conf/inside.conf"), "kept");
-             EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
-         }},
+        {.what = "an httpd.conf that is a folder is not found",
+         .input = "y\n\n\n\n\n",
+         .exit_status = 1,
+         .last_words = "***ERROR*** file " + apache_windows_dir + "\\conf\\httpd.conf not found\n",
+         .prepare =
+             [](const Scenario &m) {
+                 fs::remove(m.c(apache_dir) / "conf/httpd.conf");
+                 write_file(m.c(apache_dir) / "conf/httpd.conf/inside.conf", "kept");
+             },
+         .check =
+             [](const Scenario &m) {
+                 EXPECT_EQ(m.apache_file("conf/httpd.conf/inside.conf"), "kept");
+                 EXPECT_FALSE(fs::exists(m.c("pja_2.4")));
+             }},
     };
     for (const auto &row : table) {
         run_row(row);

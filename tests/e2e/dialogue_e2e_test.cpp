@@ -9,9 +9,7 @@ namespace {
 
 TEST(Dialogue, RefusalEndsTheRunAndTouchesNothing) {
     for (const std::string answer : {"n\n", "N\n", "no thanks\n", " y\n", "x\n", "\t\n"}) {
-        Scenario machine;
-        machine.add_default_products();
-        machine.add_distribution();
+        Scenario machine = Scenario::default_machine();
         const auto before = machine.describe_disk();
         const auto run = machine.run(answer + "\n\n\n");
         EXPECT_EQ(run.out, banner_and_confirmation + abort_message) << answer;
@@ -34,9 +32,7 @@ TEST(Dialogue, AnyAnswerBeginningWithYGoesOn) {
 // at every prompt; at the last one it ends the run.
 TEST(Dialogue, EndOfInputAtEveryPromptTakesTheDefaults) {
     for (const std::string input : {"", "y\n", "y\n\n", "y\n\n\n", "y\n\n\n\n"}) {
-        Scenario machine;
-        machine.add_default_products();
-        machine.add_distribution();
+        Scenario machine = Scenario::default_machine();
         const auto run = machine.run(input);
         EXPECT_EQ(run.exit_status, 0) << input;
         EXPECT_TRUE(run.out.starts_with(all_questions)) << input;
@@ -83,9 +79,7 @@ TEST(Dialogue, AnInvalidDirectoryEndsTheRunAtItsQuestion) {
          "C:\\\xd0\x94\xd0\xbe\xd0\xbc\\Tomcat"},
     };
     for (const auto &row : table) {
-        Scenario machine;
-        machine.add_default_products();
-        machine.add_distribution();
+        Scenario machine = Scenario::default_machine();
         const auto before = machine.describe_disk();
         const auto run = machine.run(row.input + "\n\n\n");
         EXPECT_EQ(run.out, row.transcript_until_error +

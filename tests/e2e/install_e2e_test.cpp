@@ -17,22 +17,19 @@
 namespace e2e {
 namespace {
 
-const std::string accept_defaults = "y\n\n\n\n\n";
-
-const std::string default_include =
-    "Include \"C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf\"\r\n";
-
 const std::string httpd_conf_after_one_run =
     "ServerRoot \"C:/Program Files/Apache Group/Apache\"\r\n"
     "Listen 80\r\n"
     "DocumentRoot \"C:/Program Files/Apache Group/Apache/htdocs\"\r\n"
     "\r\n"
     "#configured by Vorlan 1.5\r\n" +
-    default_include;
+    default_include + "\r\n";
 
 const std::string startup_head =
     "set CLASSPATH=%CLASSPATH%;C:\\pja_2.4\\lib\\pja.jar;C:\\pja_2.4\\lib\\pjatools.jar\r\n"
-    "set JAVA_HOME=C:\\jdk1.3.1_04\r\n"
+    "set JAVA_HOME=" +
+    java_windows_dir +
+    "\r\n"
     "set JAVA_OPTS=-Xbootclasspath/a:C:\\pja_2.4\\lib\\pja.jar -Djava.awt.fonts=C:\\WINDOWS\\Fonts "
     "-Duser.home=%JAVA_HOME%\\jre\r\n";
 
@@ -42,21 +39,22 @@ const std::string startup_bat_after = startup_head +
                                       "call \"%CATALINA_HOME%\\bin\\catalina.bat\" start %*\r\n";
 
 const std::string shutdown_bat_after =
-    "set JAVA_HOME=C:\\jdk1.3.1_04\r\n" + std::string(original_shutdown_bat);
+    "set JAVA_HOME=" + java_windows_dir + "\r\n" + std::string(original_shutdown_bat);
 
-const std::string connector_config_ajp13 =
-    "#configured by Vorlan 1.5\r\n"
-    "LoadModule jk_module modules/mod_jk.dll\r\n"
-    "<IfModule mod_jk.c>\r\n"
-    "JkWorkersFile \"C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_worker.properties\"\r\n"
-    "JkLogFile  logs/vorlan_mod_jk.log\r\n"
-    "JkLogLevel error\r\n"
-    "JkMount /*.jsp ajp13\r\n"
-    "JkMount /servlet/* ajp13\r\n"
-    "JkMount /vorlan/jsp/* ajp13\r\n"
-    "JkMount /vorlan/servlet/* ajp13\r\n"
-    "JkMount /vorlan/graphimages/* ajp13\r\n"
-    "</IfModule>\r\n";
+const std::string connector_config_ajp13 = "#configured by Vorlan 1.5\r\n"
+                                           "LoadModule jk_module modules/mod_jk.dll\r\n"
+                                           "<IfModule mod_jk.c>\r\n"
+                                           "JkWorkersFile \"" +
+                                           tomcat_windows_dir +
+                                           "\\conf\\jk\\vorlan_worker.properties\"\r\n"
+                                           "JkLogFile  logs/vorlan_mod_jk.log\r\n"
+                                           "JkLogLevel error\r\n"
+                                           "JkMount /*.jsp ajp13\r\n"
+                                           "JkMount /servlet/* ajp13\r\n"
+                                           "JkMount /vorlan/jsp/* ajp13\r\n"
+                                           "JkMount /vorlan/servlet/* ajp13\r\n"
+                                           "JkMount /vorlan/graphimages/* ajp13\r\n"
+                                           "</IfModule>\r\n";
 
 const std::string workers_ajp13 = "#configured by Vorlan 1.5\r\n"
                                   "ps=\\\r\n"
@@ -87,17 +85,7 @@ const Transcript copied_modules_and_archives =
 
 class Install : public ::testing::Test {
   protected:
-    void SetUp() override {
-        machine.add_default_products();
-        machine.add_distribution();
-    }
-    std::string apache(std::string_view rest) const {
-        return read_file(machine.c(apache_dir) / fs::path(rest));
-    }
-    std::string tomcat(std::string_view rest) const {
-        return read_file(machine.c(tomcat_dir) / fs::path(rest));
-    }
-    Scenario machine;
+    Scenario machine = Scenario::default_machine();
 };
 
 TEST_F(Install, DefaultRunPutsEveryFileInPlace) {
@@ -107,94 +95,93 @@ TEST_F(Install, DefaultRunPutsEveryFileInPlace) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exit_status, 0);
 
-    EXPECT_EQ(apache("conf/httpd.conf"), httpd_conf_after_one_run);
-    EXPECT_EQ(apache("conf/httpd.npm"), httpd_conf_after_one_run);
-    EXPECT_EQ(tomcat("conf/jk/vorlan_mod_jk.conf"), connector_config_ajp13);
-    EXPECT_EQ(tomcat("conf/jk/vorlan_worker.properties"), workers_ajp13);
-    EXPECT_EQ(tomcat("bin/startup.bat"), startup_bat_after);
-    EXPECT_EQ(tomcat("bin/shutdown.bat"), shutdown_bat_after);
-    EXPECT_EQ(tomcat("bin/tomcat.reg"), registry_script_defaults);
+    EXPECT_EQ(machine.apache_file("conf/httpd.conf"), httpd_conf_after_one_run);
+    EXPECT_EQ(machine.apache_file("conf/httpd.npm"), httpd_conf_after_one_run);
+    EXPECT_EQ(machine.tomcat_file("conf/jk/vorlan_mod_jk.conf"), connector_config_ajp13);
+    EXPECT_EQ(machine.tomcat_file("conf/jk/vorlan_worker.properties"), workers_ajp13);
+    EXPECT_EQ(machine.tomcat_file("bin/startup.bat"), startup_bat_after);
+    EXPECT_EQ(machine.tomcat_file("bin/shutdown.bat"), shutdown_bat_after);
+    EXPECT_EQ(machine.tomcat_file("bin/tomcat.reg"), registry_script_defaults);
 
     EXPECT_EQ(describe_tree(machine.c(apache_dir) / "htdocs"),
               describe_tree(machine.dist / "htdocs"));
     EXPECT_EQ(describe_tree(machine.c("pja_2.4")), "lib/pja.jar: pja jar bytes\n"
                                                    "lib/vorlan.jar: vorlan jar bytes\n");
-    EXPECT_EQ(apache("modules/mod_jk.dll"), "dll bytes");
-    EXPECT_EQ(tomcat("webapps/vorlan.war"), "war bytes");
+    EXPECT_EQ(machine.apache_file("modules/mod_jk.dll"), "dll bytes");
+    EXPECT_EQ(machine.tomcat_file("webapps/vorlan.war"), "war bytes");
 }
 
 TEST_F(Install, SecondAndThirdRunsChangeOnlyWhatTheyOwn) {
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
     const auto second = machine.run(accept_defaults);
     const auto warnings =
-        own("***WARNING*** file C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf "
-            "exists.  Continuing. . .\n"
-            "***WARNING*** file C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\"
-            "vorlan_worker.properties exists.  Continuing. . .\n");
+        own("***WARNING*** file " + tomcat_windows_dir +
+            "\\conf\\jk\\vorlan_mod_jk.conf exists.  Continuing. . .\n"
+            "***WARNING*** file " +
+            tomcat_windows_dir + "\\conf\\jk\\vorlan_worker.properties exists.  Continuing. . .\n");
     EXPECT_TRUE(prints(second, own(all_questions) + copied_web_files + copied_jars + warnings +
                                    copied_modules_and_archives + own(completion)));
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
 
     // One more empty line before the marker per run; one Include only.
-    EXPECT_EQ(apache("conf/httpd.conf"),
+    EXPECT_EQ(machine.apache_file("conf/httpd.conf"),
               "ServerRoot \"C:/Program Files/Apache Group/Apache\"\r\n"
               "Listen 80\r\n"
               "DocumentRoot \"C:/Program Files/Apache Group/Apache/htdocs\"\r\n"
               "\r\n\r\n\r\n"
               "#configured by Vorlan 1.5\r\n" +
-                  default_include);
-    EXPECT_EQ(tomcat("bin/startup.bat"), startup_bat_after);
-    EXPECT_EQ(tomcat("bin/shutdown.bat"), shutdown_bat_after);
-    EXPECT_EQ(tomcat("conf/jk/vorlan_mod_jk.conf"), connector_config_ajp13);
-    EXPECT_EQ(tomcat("bin/tomcat.reg"), registry_script_defaults);
+                  default_include + "\r\n");
+    EXPECT_EQ(machine.tomcat_file("bin/startup.bat"), startup_bat_after);
+    EXPECT_EQ(machine.tomcat_file("bin/shutdown.bat"), shutdown_bat_after);
+    EXPECT_EQ(machine.tomcat_file("conf/jk/vorlan_mod_jk.conf"), connector_config_ajp13);
+    EXPECT_EQ(machine.tomcat_file("bin/tomcat.reg"), registry_script_defaults);
 }
 
 TEST_F(Install, ChangedAnswersReplaceTheScriptSettings) {
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
     ASSERT_EQ(machine.run("y\nC:\\java 1.4\n\n\n\n").exit_status, 0);
-    EXPECT_EQ(tomcat("bin/shutdown.bat"),
+    EXPECT_EQ(machine.tomcat_file("bin/shutdown.bat"),
               "set JAVA_HOME=C:\\java 1.4\r\n" + std::string(original_shutdown_bat));
-    const auto startup = tomcat("bin/startup.bat");
+    const auto startup = machine.tomcat_file("bin/startup.bat");
     EXPECT_NE(startup.find("set JAVA_HOME=C:\\java 1.4\r\nset JAVA_OPTS="), std::string::npos);
-    EXPECT_EQ(startup.find("jdk1.3.1_04"), std::string::npos);
-    EXPECT_NE(tomcat("bin/tomcat.reg").find("-Duser.home=C:\\\\java 1.4\\\\jre"),
+    EXPECT_EQ(startup.find(java_dir), std::string::npos);
+    EXPECT_NE(machine.tomcat_file("bin/tomcat.reg").find("-Duser.home=C:\\\\java 1.4\\\\jre"),
               std::string::npos);
 }
 
 TEST_F(Install, MissingHttpdConfStopsAfterTheWebFiles) {
     fs::remove(machine.c(apache_dir) / "conf/httpd.conf");
     const auto run = machine.run(accept_defaults);
-    EXPECT_TRUE(prints(run, own(all_questions) + copied_web_files +
-                                own("***ERROR*** file C:\\Program Files\\Apache Group\\Apache\\"
-                                    "conf\\httpd.conf not found\n")));
+    EXPECT_TRUE(prints(
+        run, own(all_questions) + copied_web_files +
+                 own("***ERROR*** file " + apache_windows_dir + "\\conf\\httpd.conf not found\n")));
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_TRUE(fs::exists(machine.c(apache_dir) / "htdocs/images/logo.gif"));
-    EXPECT_EQ(apache("conf/httpd.npm"), "");
+    EXPECT_EQ(machine.apache_file("conf/httpd.npm"), "");
     EXPECT_FALSE(fs::exists(machine.c("pja_2.4")));
-    EXPECT_EQ(tomcat("bin/startup.bat"), original_startup_bat);
+    EXPECT_EQ(machine.tomcat_file("bin/startup.bat"), original_startup_bat);
 }
 
 TEST_F(Install, MissingStartupScriptLeavesShutdownScriptAlone) {
     fs::remove(machine.c(tomcat_dir) / "bin/startup.bat");
     const auto run = machine.run(accept_defaults);
-    EXPECT_TRUE(run.out.ends_with(
-        "file C:\\Program Files\\Apache Tomcat 4.0\\bin\\startup.bat not found\n"));
+    EXPECT_TRUE(run.out.ends_with("file " + tomcat_windows_dir + "\\bin\\startup.bat not found\n"));
     EXPECT_EQ(run.exit_status, 1);
-    EXPECT_EQ(tomcat("bin/startup.npm"), "");
-    EXPECT_EQ(tomcat("bin/shutdown.bat"), original_shutdown_bat);
+    EXPECT_EQ(machine.tomcat_file("bin/startup.npm"), "");
+    EXPECT_EQ(machine.tomcat_file("bin/shutdown.bat"), original_shutdown_bat);
     EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "bin/shutdown.npm"));
-    EXPECT_EQ(tomcat("conf/jk/vorlan_worker.properties"), workers_ajp13);
+    EXPECT_EQ(machine.tomcat_file("conf/jk/vorlan_worker.properties"), workers_ajp13);
 }
 
 TEST_F(Install, MissingShutdownScriptStopsBeforeTheRegistryScript) {
     fs::remove(machine.c(tomcat_dir) / "bin/shutdown.bat");
     const auto run = machine.run(accept_defaults);
-    EXPECT_TRUE(prints(
-        run, own(all_questions) + copied_web_files + copied_jars +
-                 own("file C:\\Program Files\\Apache Tomcat 4.0\\bin\\shutdown.bat not found\n")));
+    EXPECT_TRUE(
+        prints(run, own(all_questions) + copied_web_files + copied_jars +
+                        own("file " + tomcat_windows_dir + "\\bin\\shutdown.bat not found\n")));
     EXPECT_EQ(run.exit_status, 1);
-    EXPECT_EQ(tomcat("bin/startup.bat"), startup_bat_after);
-    EXPECT_EQ(tomcat("bin/shutdown.npm"), "");
+    EXPECT_EQ(machine.tomcat_file("bin/startup.bat"), startup_bat_after);
+    EXPECT_EQ(machine.tomcat_file("bin/shutdown.npm"), "");
     EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "bin/tomcat.reg"));
     EXPECT_FALSE(fs::exists(machine.c(apache_dir) / "modules/mod_jk.dll"));
     EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "webapps/vorlan.war"));
@@ -204,8 +191,8 @@ TEST_F(Install, MissingConfDirectoryStopsAtTheConnectorFile) {
     fs::remove_all(machine.c(tomcat_dir) / "conf");
     const auto run = machine.run(accept_defaults);
     EXPECT_TRUE(prints(run, own(all_questions) + copied_web_files + copied_jars +
-                                own("***ERROR*** cannot write file C:\\Program Files\\Apache "
-                                    "Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf\n")));
+                                own("***ERROR*** cannot write file " + tomcat_windows_dir +
+                                    "\\conf\\jk\\vorlan_mod_jk.conf\n")));
     EXPECT_EQ(run.exit_status, 1);
     // Only the last level is made, so conf\jk could not be.
     EXPECT_FALSE(fs::exists(machine.c(tomcat_dir) / "conf"));
@@ -280,23 +267,23 @@ TEST_F(Install, PercentSignsReachEveryLineUnchanged) {
               "set JAVA_HOME=C:\\%PATH%\\jdk\r\n" + std::string(original_shutdown_bat));
     EXPECT_NE(read_file(tomcat / "bin/tomcat.reg").find("-Duser.home=C:\\\\%PATH%\\\\jdk\\\\jre"),
               std::string::npos);
-    EXPECT_NE(
-        apache("conf/httpd.conf").find("Include \"C:\\Tomcat 100%\\conf\\jk\\vorlan_mod_jk.conf\""),
-        std::string::npos);
+    EXPECT_NE(machine.apache_file("conf/httpd.conf")
+                  .find("Include \"C:\\Tomcat 100%\\conf\\jk\\vorlan_mod_jk.conf\""),
+              std::string::npos);
     EXPECT_EQ(read_file(tomcat / "webapps/vorlan.war"), "war bytes");
 }
 
 TEST_F(Install, AnAnswerBeginningWithASpaceIsTakenAsTyped) {
     const auto run = machine.run("y\n C:\\jdk\n\n\n\n");
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
-    EXPECT_EQ(tomcat("bin/shutdown.bat"),
+    EXPECT_EQ(machine.tomcat_file("bin/shutdown.bat"),
               "set JAVA_HOME= C:\\jdk\r\n" + std::string(original_shutdown_bat));
 }
 
 TEST_F(Install, WithoutWindowsFontsTheWinNtDirectoryIsNamed) {
     machine.remove_windows_fonts();
     ASSERT_EQ(machine.run(accept_defaults).exit_status, 0);
-    EXPECT_NE(tomcat("bin/tomcat.reg").find("-Djava.awt.fonts=C:\\\\WinNT\\\\Fonts"),
+    EXPECT_NE(machine.tomcat_file("bin/tomcat.reg").find("-Djava.awt.fonts=C:\\\\WinNT\\\\Fonts"),
               std::string::npos);
 }
 
@@ -329,8 +316,8 @@ TEST_F(Install, AFileHeldForAMomentIsWaitedForAndOneHeldTooLongStopsTheRun) {
         std::string_view new_content;
         const char *sharing = "read";
     };
-    const std::string_view tomcat_reg = "Apache Tomcat 4.0\\bin\\tomcat.reg";
-    const std::string_view httpd_conf = "Apache Group\\Apache\\conf\\httpd.conf";
+    const std::string tomcat_reg = std::string(tomcat_dir) + "/bin/tomcat.reg";
+    const std::string httpd_conf = std::string(apache_dir) + "/conf/httpd.conf";
     const Hold table[] = {
         {tomcat_reg, "2500", 0, "", "an older script\r\n", registry_script_defaults},
         {httpd_conf, "2500", 0, "", original_httpd_conf, httpd_conf_after_one_run},
@@ -340,16 +327,14 @@ TEST_F(Install, AFileHeldForAMomentIsWaitedForAndOneHeldTooLongStopsTheRun) {
         {httpd_conf, "60000", 1, "***ERROR*** cannot read file", original_httpd_conf, "", "none"},
     };
     for (const Hold &row : table) {
-        const std::string windows_path = "C:\\Program Files\\" + std::string(row.file);
-        SCOPED_TRACE(windows_path + " held for " + row.milliseconds + " ms");
-        std::string relative = "Program Files/" + std::string(row.file);
-        std::replace(relative.begin(), relative.end(), '\\', '/');
-        const fs::path held = machine.c(relative);
+        const std::string held_windows = windows_path(row.file);
+        SCOPED_TRACE(held_windows + " held for " + row.milliseconds + " ms");
+        const fs::path held = machine.c(row.file);
         write_file(held, std::string(row.old_content));
         const fs::path ready = machine.root / "held";
         auto hold = std::async(std::launch::async, [&] {
             return machine.run_windows_program(
-                {holder, windows_path, row.milliseconds, "Z:" + ready.string(), row.sharing});
+                {holder, held_windows, row.milliseconds, "Z:" + ready.string(), row.sharing});
         });
         for (int look = 0; look < 3000 && !fs::exists(ready); ++look) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -363,11 +348,11 @@ TEST_F(Install, AFileHeldForAMomentIsWaitedForAndOneHeldTooLongStopsTheRun) {
             EXPECT_EQ(read_file(held), row.new_content);
             continue;
         }
-        EXPECT_NE(run.out.find("***WARNING*** file " + windows_path +
+        EXPECT_NE(run.out.find("***WARNING*** file " + held_windows +
                                " is in use by another program; waiting. . .\n"),
                   std::string::npos)
             << run.out;
-        EXPECT_NE(run.out.find(std::string(row.complaint) + " " + windows_path), std::string::npos)
+        EXPECT_NE(run.out.find(std::string(row.complaint) + " " + held_windows), std::string::npos)
             << run.out;
         EXPECT_EQ(read_file(held), row.old_content);
         EXPECT_EQ(describe_tree(held.parent_path()).find(".vorlan-copy-"), std::string::npos);

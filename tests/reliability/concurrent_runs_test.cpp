@@ -27,13 +27,15 @@ using namespace std::chrono_literals;
 const std::string other_answers =
     "y\nC:\\jdk1.4.2\n\nc:\\PROGRAM FILES\\Apache Group\\..\\apache tomcat 4.0\n\n";
 
-constexpr std::string_view written_files[] = {
-    "Program Files/Apache Group/Apache/conf/httpd.conf",
-    "Program Files/Apache Tomcat 4.0/bin/startup.bat",
-    "Program Files/Apache Tomcat 4.0/bin/shutdown.bat",
-    "Program Files/Apache Tomcat 4.0/bin/tomcat.reg",
-    "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_mod_jk.conf",
-    "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_worker.properties",
+const std::string apache = std::string(e2e::apache_dir);
+const std::string tomcat = std::string(e2e::tomcat_dir);
+const std::string written_files[] = {
+    apache + "/conf/httpd.conf",
+    tomcat + "/bin/startup.bat",
+    tomcat + "/bin/shutdown.bat",
+    tomcat + "/bin/tomcat.reg",
+    tomcat + "/conf/jk/vorlan_mod_jk.conf",
+    tomcat + "/conf/jk/vorlan_worker.properties",
 };
 
 using Files = std::map<std::string_view, std::optional<std::string>>;
@@ -58,8 +60,6 @@ int pair_count() {
 class ConcurrentRuns : public ::testing::Test {
   protected:
     void SetUp() override {
-        machine.add_default_products();
-        machine.add_distribution();
         e2e::write_file(machine.c(e2e::apache_dir) / "conf/httpd.conf", large_httpd_conf());
         before = files();
     }
@@ -92,7 +92,7 @@ class ConcurrentRuns : public ::testing::Test {
         return files();
     }
 
-    e2e::Scenario machine;
+    e2e::Scenario machine = e2e::Scenario::default_machine();
     Files before;
 };
 

@@ -14,7 +14,7 @@ namespace reliability {
 namespace {
 
 struct Fault {
-    std::vector<std::string> injections; // strace -e inject= arguments
+    std::vector<std::string> injections = {}; // strace -e inject= arguments
     std::string complaint; // that the fault cost a copy; none when it must cost nothing
     // Where the faulty calls are counted (strace -P), below the scenario's
     // root: a count over the whole process would depend on how it was built.
@@ -79,34 +79,39 @@ TEST(CopyFault, EveryCopiedFileIsWholeAndAFailedCopyIsReported) {
         return web;
     };
     const Fault table[] = {
-        {{"copy_file_range:error=EXDEV"}, ""},
-        {{"copy_file_range:error=EPERM"}, ""},
-        {{"write:error=ENOSPC:when=20", "copy_file_range:error=EXDEV"},
-         "There is not enough space on the disk."},
-        {{"fsync:error=EIO:when=5"}, device_error},
-        {{"rename:error=EIO:when=5"}, device_error},
-        {{"openat:error=EACCES:when=5"}, "Access is denied.", "dist/htdocs/pages"},
-        {{"syncfs:error=EIO"}, device_error, "", "32"},
+        {.injections = {"copy_file_range:error=EXDEV"}, .complaint = ""},
+        {.injections = {"copy_file_range:error=EPERM"}, .complaint = ""},
+        {.injections = {"write:error=ENOSPC:when=20", "copy_file_range:error=EXDEV"},
+         .complaint = "There is not enough space on the disk."},
+        {.injections = {"fsync:error=EIO:when=5"}, .complaint = device_error},
+        {.injections = {"rename:error=EIO:when=5"}, .complaint = device_error},
+        {.injections = {"openat:error=EACCES:when=5"},
+         .complaint = "Access is denied.",
+         .only_in = "dist/htdocs/pages"},
+        {.injections = {"syncfs:error=EIO"}, .complaint = device_error, .descriptors = "32"},
         // A target folder's sync alone fails: its files were named, not kept.
-        {{"fsync:error=EIO"},
-         device_error,
-         "prefix/drive_c/" + std::string(e2e::apache_dir) + "/htdocs/pages",
-         "",
-         "",
-         true},
+        {.injections = {"fsync:error=EIO"},
+         .complaint = device_error,
+         .only_in = "prefix/drive_c/" + std::string(e2e::apache_dir) + "/htdocs/pages",
+         .small_files = true},
         // Batches of six: all five listed; the third failing (page19.html, the
         // fourteenth file opened there) while the second is published.
-        {{"copy_file_range:error=EXDEV"}, "", "", "24", "", true},
-        {{"openat:error=EACCES:when=14"}, "Access is denied.", "dist/htdocs/pages", "24", "", true},
-        {{}, "", "", "", "tmpfile", true},
-        {{}, "", "", "", "empty-path", true},
+        {.injections = {"copy_file_range:error=EXDEV"},
+         .complaint = "",
+         .descriptors = "24",
+         .small_files = true},
+        {.injections = {"openat:error=EACCES:when=14"},
+         .complaint = "Access is denied.",
+         .only_in = "dist/htdocs/pages",
+         .descriptors = "24",
+         .small_files = true},
+        {.complaint = "", .refused = "tmpfile", .small_files = true},
+        {.complaint = "", .refused = "empty-path", .small_files = true},
     };
     for (const Fault &row : table) {
         SCOPED_TRACE(row.refused + (row.injections.empty() ? "" : row.injections.front()) + " " +
                      row.descriptors);
-        e2e::Scenario machine;
-        machine.add_default_products();
-        machine.add_distribution();
+        e2e::Scenario machine = e2e::Scenario::default_machine();
         const bool small = row.small_files;
         const auto files = copied_files(machine, small);
         put_version(machine, files, 1, small);

@@ -16,8 +16,8 @@
 namespace reliability {
 namespace {
 
-const std::string apache_conf = "C:\\Program Files\\Apache Group\\Apache\\conf\\";
-const std::string tomcat_bin = "C:\\Program Files\\Apache Tomcat 4.0\\bin\\";
+const std::string apache_conf = e2e::apache_windows_dir + "\\conf\\";
+const std::string tomcat_bin = e2e::tomcat_windows_dir + "\\bin\\";
 
 fs::perms permissions_of(const fs::path &path) {
     return fs::status(path).permissions();
@@ -25,14 +25,10 @@ fs::perms permissions_of(const fs::path &path) {
 
 class FileReplace : public ::testing::Test {
   protected:
-    void SetUp() override {
-        machine.add_default_products();
-        machine.add_distribution();
-    }
     fs::path httpd_conf() const { return machine.c(e2e::apache_dir) / "conf/httpd.conf"; }
     fs::path tomcat_bin_dir() const { return machine.c(e2e::tomcat_dir) / "bin"; }
 
-    e2e::Scenario machine;
+    e2e::Scenario machine = e2e::Scenario::default_machine();
 };
 
 TEST_F(FileReplace, ALinkedFileIsReplacedAtItsFinalTargetAndTheLinksStay) {
@@ -137,9 +133,7 @@ TEST(ReadOnlyTarget, EndsTheRunWithTheScratchNamedAndTheFileWhole) {
          shutdown_bat_after_default_run, e2e::original_shutdown_bat},
     };
     for (const auto &row : table) {
-        e2e::Scenario machine;
-        machine.add_default_products();
-        machine.add_distribution();
+        e2e::Scenario machine = e2e::Scenario::default_machine();
         const fs::path target = machine.c(row.which);
         fs::permissions(target, fs::perms(0444));
 
@@ -301,23 +295,21 @@ TEST_F(FileReplace, SyncsEveryFileItWritesBeforeItTakesItsNameAndTheDirectoryAft
     const auto calls = read_trace(trace);
     // The program names paths through the drive's link, as WINEPREFIX has it.
     const fs::path drive = machine.prefix / "dosdevices/c:";
-    for (const char *file :
-         {"Program Files/Apache Group/Apache/conf/httpd.conf",
-          "Program Files/Apache Tomcat 4.0/bin/startup.bat",
-          "Program Files/Apache Tomcat 4.0/bin/shutdown.bat",
-          "Program Files/Apache Tomcat 4.0/bin/tomcat.reg",
-          "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_mod_jk.conf",
-          "Program Files/Apache Tomcat 4.0/conf/jk/vorlan_worker.properties",
+    const std::string apache = std::string(e2e::apache_dir);
+    const std::string tomcat = std::string(e2e::tomcat_dir);
+    for (const std::string &file :
+         {apache + "/conf/httpd.conf", tomcat + "/bin/startup.bat", tomcat + "/bin/shutdown.bat",
+          tomcat + "/bin/tomcat.reg", tomcat + "/conf/jk/vorlan_mod_jk.conf",
+          tomcat + "/conf/jk/vorlan_worker.properties",
           // copied, new on a first run
-          "Program Files/Apache Group/Apache/htdocs/index.html",
-          "Program Files/Apache Group/Apache/htdocs/images/logo.gif", "pja_2.4/lib/pja.jar",
-          "Program Files/Apache Group/Apache/modules/mod_jk.dll",
-          "Program Files/Apache Tomcat 4.0/webapps/vorlan.war"}) {
+          apache + "/htdocs/index.html", apache + "/htdocs/images/logo.gif",
+          std::string("pja_2.4/lib/pja.jar"), apache + "/modules/mod_jk.dll",
+          tomcat + "/webapps/vorlan.war"}) {
         SCOPED_TRACE(file);
         expect_synced_publication(calls, drive / file);
     }
     // A folder made is kept only once its parent is synced.
-    const fs::path made = drive / "Program Files/Apache Group/Apache/htdocs/deep/er";
+    const fs::path made = drive / e2e::apache_dir / "htdocs/deep/er";
     const auto mkdir = std::find_if(calls.begin(), calls.end(), [&](const Call &call) {
         return call.name.starts_with("mkdir") && call.result == 0 &&
                call.arguments.find("\"" + made.string() + "\"") != std::string::npos;

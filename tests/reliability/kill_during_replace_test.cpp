@@ -155,8 +155,6 @@ unsigned chosen_seed() {
 class KillDuringReplace : public ::testing::Test {
   protected:
     void SetUp() override {
-        machine.add_default_products();
-        machine.add_distribution();
         httpd.path = machine.c(e2e::apache_dir) / "conf/httpd.conf";
         startup.path = machine.c(e2e::tomcat_dir) / "bin/startup.bat";
         shutdown.path = machine.c(e2e::tomcat_dir) / "bin/shutdown.bat";
@@ -199,7 +197,7 @@ class KillDuringReplace : public ::testing::Test {
         return found;
     }
 
-    e2e::Scenario machine;
+    e2e::Scenario machine = e2e::Scenario::default_machine();
     const std::string limit = std::to_string(descriptors);
     const std::vector<std::string> few_descriptors = {
         program_on_path("prlimit").value_or("prlimit").string(), // util-linux

@@ -19,7 +19,6 @@ void append_lines(std::string &to, const std::vector<std::string> &lines) {
     }
 }
 
-const std::string default_java_home = "C:\\jdk1.3.1_04";
 const std::string default_pja_home = "C:\\pja_2.4";
 
 } // namespace
@@ -48,10 +47,8 @@ std::string filtered_rewrite(std::string_view old, const std::vector<std::string
 }
 
 std::string httpd_conf_after_default_run(std::string_view old) {
-    return filtered_rewrite(
-        old, {"Include", "#configured"}, {},
-        {"", "#configured by Vorlan 1.5",
-         "Include \"C:\\Program Files\\Apache Tomcat 4.0\\conf\\jk\\vorlan_mod_jk.conf\""});
+    return filtered_rewrite(old, {"Include", "#configured"}, {},
+                            {"", "#configured by Vorlan 1.5", e2e::default_include});
 }
 
 std::string startup_bat_after_default_run(std::string_view old) {
@@ -59,14 +56,14 @@ std::string startup_bat_after_default_run(std::string_view old) {
     return filtered_rewrite(
         old, {"set JAVA_HOME", "set JAVA_OPTS", "set CLASSPATH"},
         {"set CLASSPATH=%CLASSPATH%;" + pja_jar + ";" + default_pja_home + "\\lib\\pjatools.jar",
-         "set JAVA_HOME=" + default_java_home,
+         "set JAVA_HOME=" + e2e::java_windows_dir,
          "set JAVA_OPTS=-Xbootclasspath/a:" + pja_jar +
              " -Djava.awt.fonts=C:\\WINDOWS\\Fonts -Duser.home=%JAVA_HOME%\\jre"},
         {});
 }
 
 std::string shutdown_bat_after_default_run(std::string_view old) {
-    return filtered_rewrite(old, {"set JAVA_HOME"}, {"set JAVA_HOME=" + default_java_home}, {});
+    return filtered_rewrite(old, {"set JAVA_HOME"}, {"set JAVA_HOME=" + e2e::java_windows_dir}, {});
 }
 
 e2e::ProcessResult run_with_limit(const e2e::Scenario &machine, const std::string &input,

@@ -27,7 +27,7 @@ std::string httpd_conf_after_default_run(std::string_view old);
 std::string startup_bat_after_default_run(std::string_view old);
 std::string shutdown_bat_after_default_run(std::string_view old);
 
-inline const std::string accept_defaults = "y\n\n\n\n\n";
+using e2e::accept_defaults;
 
 // Scenario::run with a time limit: the program is killed with SIGKILL when
 // it has not ended by then. A wrapper (see run_wrapped) must exec it.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -32,18 +31,15 @@ fs::path program_under_test() {
     return fs::absolute(program);
 }
 
+// The scripts that run the Windows build find Wine (tools/wine.sh) and pass
+// its loader on, so that the suite never runs a different one.
 fs::path wine_loader() {
-    if (const auto named = environment("VORLAN_WINE"); !named.empty()) {
-        return named;
+    const auto loader = environment("VORLAN_WINE");
+    if (loader.empty()) {
+        throw std::runtime_error("under Wine the scenarios need VORLAN_WINE to name the Wine "
+                                 "loader (tools/test-windows.sh sets it)");
     }
-    std::istringstream path(environment("PATH"));
-    for (std::string dir; std::getline(path, dir, ':');) {
-        const auto candidate = fs::path(dir.empty() ? "." : dir) / "wine64";
-        if (fs::exists(candidate)) {
-            return candidate;
-        }
-    }
-    return "/usr/lib/wine/wine64";
+    return loader;
 }
 
 fs::path shared_wine_prefix() {
@@ -160,6 +156,11 @@ Scenario::Scenario() : shared_prefix_(under_wine()) {
     drive_c = prefix / "drive_c";
     vorlan::testing::lay_out_wine_prefix(prefix);
     fs::create_directories(drive_c / fonts_dir);
+}
+
+Scenario::Scenario(DefaultMachine) : Scenario() {
+    add_default_products();
+    add_distribution();
 }
 
 Scenario::~Scenario() {

@@ -5,12 +5,13 @@
 //
 // The program under test is $VORLAN_SETUP. When it ends in ".exe", or when
 // $VORLAN_WINE is set, it is the Windows build and every run goes through
-// Wine: the loader is $VORLAN_WINE, else `wine64` on PATH, else Debian's
-// /usr/lib/wine/wine64. Making a prefix takes a minute, so then the scenarios
-// share the one $WINEPREFIX names: its drive C is the scenario's drive C, and
+// Wine, whose loader $VORLAN_WINE must then name (tools/wine.sh finds it for
+// the scripts). Making a prefix takes a minute, so then the scenarios share
+// the one $WINEPREFIX names: its drive C is the scenario's drive C, and
 // whatever a scenario adds to that drive's top level, to its Program Files or
 // to the prefix's drive letters is removed again when the scenario ends.
 
+#include "support/default_paths.h"
 #include "support/files.h"
 #include "support/process.h"
 #include "support/transcript.h"
@@ -28,8 +29,8 @@ using vorlan::testing::describe_tree;
 using vorlan::testing::read_file;
 using vorlan::testing::write_file;
 
-inline constexpr std::string_view apache_dir = "Program Files/Apache Group/Apache";
-inline constexpr std::string_view tomcat_dir = "Program Files/Apache Tomcat 4.0";
+// Yes, then the default at every question.
+inline const std::string accept_defaults = "y\n\n\n\n\n";
 
 // A file of the distribution, and where the default answers install it.
 struct CopiedFile {
@@ -40,12 +41,22 @@ struct CopiedFile {
 class Scenario {
   public:
     Scenario();
+    // The machine most tests start from: the products where the defaults
+    // look for them, and the whole distribution.
+    static Scenario default_machine() { return Scenario(DefaultMachine{}); }
     ~Scenario();
     Scenario(const Scenario &) = delete;
     Scenario &operator=(const Scenario &) = delete;
 
     // Host path of a path on drive C, written with forward slashes.
     fs::path c(std::string_view rest) const { return drive_c / fs::path(rest); }
+    // The content of a file below the default web server's or Tomcat's folder.
+    std::string apache_file(std::string_view rest) const {
+        return read_file(c(apache_dir) / fs::path(rest));
+    }
+    std::string tomcat_file(std::string_view rest) const {
+        return read_file(c(tomcat_dir) / fs::path(rest));
+    }
 
     void map_drive(char letter, const fs::path &target) const;
     void add_web_server(const fs::path &dir) const;
@@ -76,6 +87,8 @@ class Scenario {
     fs::path dist;
 
   private:
+    struct DefaultMachine {};
+    explicit Scenario(DefaultMachine);
     void restore_shared_prefix() const;
     ProcessResult run_through_wine(ProcessRequest request) const;
 

@@ -3,6 +3,8 @@
 // program so that a changed byte shows, and the expected standard output of a
 // run as stretches tagged by who prints them.
 
+#include "support/default_paths.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,13 +37,16 @@ inline const std::string banner_and_confirmation =
     "Do you wish to continue [Y/N]?";
 
 inline const std::string java_question =
-    "\nEnter Your Java 2 SDK's Directory, press ENTER for default.\n[Default=C:\\jdk1.3.1_04]: ";
+    "\nEnter Your Java 2 SDK's Directory, press ENTER for default.\n[Default=" + java_windows_dir +
+    "]: ";
 inline const std::string apache_question =
     "\nEnter Your Apache HTTP Server's Directory, press ENTER for default.\n"
-    "[Default=C:\\Program Files\\Apache Group\\Apache]: ";
+    "[Default=" +
+    apache_windows_dir + "]: ";
 inline const std::string tomcat_question =
     "\nEnter Your Apache Tomcat's Directory, press ENTER for default.\n"
-    "[Default is under C:\\Program Files\\Apache Tomcat 4.0]: ";
+    "[Default is under " +
+    tomcat_windows_dir + "]: ";
 inline const std::string all_questions =
     banner_and_confirmation + java_question + apache_question + tomcat_question;
 

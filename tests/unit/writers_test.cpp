@@ -70,7 +70,11 @@ TEST(CopyFiltered, LinesLongerThanTheReadBufferStayWhole) {
 TEST(RewriteFiltered, HeadAndTailAroundTheFilteredCopy) {
     ScratchDir dir;
     write_file("conf/t.conf", "set A=1\nkeep\n");
-    const RewriteJob job{"conf\\t.conf", "conf\\t.npm", {"set A"}, {"set A=2"}, {"tail"}};
+    const RewriteJob job{.target = "conf\\t.conf",
+                         .scratch = "conf\\t.npm",
+                         .prefixes = {"set A"},
+                         .head_lines = {"set A=2"},
+                         .tail_lines = {"tail"}};
     ASSERT_EQ(rewrite_filtered(job), RewriteResult::done);
     EXPECT_EQ(read_file("conf/t.conf"), "set A=2\r\nkeep\r\ntail\r\n");
     EXPECT_EQ(read_file("conf/t.npm"), "set A=2\r\nkeep\r\ntail\r\n");
@@ -81,7 +85,11 @@ TEST(RewriteFiltered, HeadAndTailAroundTheFilteredCopy) {
 TEST(RewriteFiltered, AnUnendedLastLineIsEndedByTheFirstTailLine) {
     ScratchDir dir;
     write_file("httpd.conf", "Listen 80\nServerName x");
-    ASSERT_EQ(rewrite_filtered({"httpd.conf", "httpd.npm", {"Include"}, {}, {"", "#marker"}}),
+    ASSERT_EQ(rewrite_filtered({.target = "httpd.conf",
+                                .scratch = "httpd.npm",
+                                .prefixes = {"Include"},
+                                .head_lines = {},
+                                .tail_lines = {"", "#marker"}}),
               RewriteResult::done);
     EXPECT_EQ(read_file("httpd.conf"), "Listen 80\r\nServerName x\r\n#marker\r\n");
 }
@@ -114,10 +122,18 @@ TEST(RewriteFiltered, MissingTargetLeavesAnEmptyScratchWhereItsDirectoryIs) {
     ScratchDir dir;
     std::filesystem::create_directory("conf");
     write_file("conf/t.npm", "old scratch");
-    EXPECT_EQ(rewrite_filtered({"conf\\t.conf", "conf\\t.npm", {}, {"x"}, {}}),
+    EXPECT_EQ(rewrite_filtered({.target = "conf\\t.conf",
+                                .scratch = "conf\\t.npm",
+                                .prefixes = {},
+                                .head_lines = {"x"},
+                                .tail_lines = {}}),
               RewriteResult::target_missing);
     EXPECT_EQ(read_file("conf/t.npm"), "");
-    EXPECT_EQ(rewrite_filtered({"gone\\t.conf", "gone\\t.npm", {}, {}, {}}),
+    EXPECT_EQ(rewrite_filtered({.target = "gone\\t.conf",
+                                .scratch = "gone\\t.npm",
+                                .prefixes = {},
+                                .head_lines = {},
+                                .tail_lines = {}}),
               RewriteResult::target_missing);
     EXPECT_FALSE(std::filesystem::exists("gone"));
 }
@@ -126,7 +142,11 @@ TEST(RewriteFiltered, UnwritableScratchRunsNoCopy) {
     ScratchDir dir;
     write_file("t.conf", "content\n");
     std::filesystem::create_directory("t.npm"); // a directory cannot be written as a file
-    EXPECT_EQ(rewrite_filtered({"t.conf", "t.npm", {}, {"x"}, {}}),
+    EXPECT_EQ(rewrite_filtered({.target = "t.conf",
+                                .scratch = "t.npm",
+                                .prefixes = {},
+                                .head_lines = {"x"},
+                                .tail_lines = {}}),
               RewriteResult::scratch_unwritable);
     EXPECT_EQ(read_file("t.conf"), "content\n");
 }
