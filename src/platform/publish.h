@@ -52,18 +52,23 @@ class DraftFile {
 // stands there still.
 bool remove_link_at(const std::filesystem::path &path);
 
-// Holds the rewrite of one file for this run: a second run's rewrite of the
-// same file, however its path is spelled, waits until this one is released
-// or its process ends. The lock is taken on the rewrite's scratch file,
-// created empty when missing, without covering its bytes or keeping it open
-// for writing, so the command that copies it can read it. Where the file
-// cannot be opened, nothing is held and the rewrite finds that out itself.
-class RewriteLock {
+// The scratch file of one file's rewrite, held for this run: a second run's
+// rewrite of the same file, however its path is spelled, waits until this
+// one is released or its process ends. The lock is taken as the file is
+// opened (created empty when missing; a link at its name is replaced),
+// without covering its bytes, so that the command that copies the file can
+// read it. Where the file cannot be opened, nothing is held and it cannot
+// be written either.
+class RewriteScratch {
   public:
-    explicit RewriteLock(std::string_view scratch_windows_path);
-    RewriteLock(const RewriteLock &) = delete;
-    RewriteLock &operator=(const RewriteLock &) = delete;
-    ~RewriteLock();
+    explicit RewriteScratch(std::string_view windows_path);
+    RewriteScratch(const RewriteScratch &) = delete;
+    RewriteScratch &operator=(const RewriteScratch &) = delete;
+    ~RewriteScratch();
+
+    // A stream that writes the file anew; none when it cannot be written.
+    // The caller closes it, and the lock stays until the scratch is released.
+    std::FILE *rewrite();
 
   private:
     struct State;

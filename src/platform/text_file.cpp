@@ -25,31 +25,6 @@ OpenedFile open_for_reading(std::string_view windows_path) {
     return path ? open_file(*path, OpenMode::read) : OpenedFile{};
 }
 
-// An empty file, as a rewrite's lock leaves a new scratch file, is written as
-// it stands: truncating it changes nothing, but ext4 flushes a file that was
-// truncated and written again when it is closed, and the run would wait for
-// the disk to take all of it.
-OpenedFile open_if_empty(const std::filesystem::path &path) {
-    OpenedFile opened = open_file(path, OpenMode::update);
-    if (opened.file != nullptr &&
-        (std::fseek(opened.file, 0, SEEK_END) != 0 || std::ftell(opened.file) != 0)) {
-        std::fclose(opened.file);
-        opened.file = nullptr;
-    }
-    return opened;
-}
-
-std::FILE *create_for_writing(std::string_view windows_path) {
-    const auto path = file_path(windows_path);
-    if (!path || !remove_link_at(*path)) {
-        return nullptr;
-    }
-    const OpenedFile empty = open_if_empty(*path);
-    // A file held past the wait is not waited for a second time.
-    return empty.file != nullptr || empty.held ? empty.file
-                                               : open_file(*path, OpenMode::create).file;
-}
-
 std::string_view without_cr(std::string_view text) {
     if (!text.empty() && text.back() == '\r') {
         text.remove_suffix(1);
@@ -134,9 +109,9 @@ std::optional<Line> TextReader::next() {
     }
 }
 
-bool TextWriter::create(std::string_view windows_path) {
+bool TextWriter::write_into(std::FILE *stream) {
     draft_.reset();
-    own_file_.reset(create_for_writing(windows_path));
+    own_file_.reset(stream);
     return begin(own_file_.get());
 }
 

@@ -60,9 +60,8 @@ class TextReader {
 
 class TextWriter {
   public:
-    // Creates the file, or truncates it; a link at its name is replaced, not
-    // followed. False when that is not possible.
-    bool create(std::string_view windows_path);
+    // Writes to `stream`, which it closes; false for none.
+    bool write_into(std::FILE *stream);
     // Writes a draft that appears at the name only when published, whole.
     bool create_draft(std::string_view windows_path);
     void write_line(std::string_view text); // the text and a line end

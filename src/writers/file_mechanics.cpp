@@ -103,10 +103,10 @@ void copy_filtered(platform::TextReader &from, platform::TextWriter &to,
 RewriteResult rewrite_filtered(const RewriteJob &job) {
     // Held until the copy over the target has ended: a second run rewriting
     // the same file would refill the scratch file while it is being copied.
-    const platform::RewriteLock lock(job.scratch);
+    platform::RewriteScratch scratch_file(job.scratch);
     // The scratch file comes first, before the target is looked at.
     platform::TextWriter scratch;
-    const bool scratch_created = scratch.create(job.scratch);
+    const bool scratch_created = scratch.write_into(scratch_file.rewrite());
     platform::TextReader target;
     if (!target.open(job.target)) {
         scratch.close();

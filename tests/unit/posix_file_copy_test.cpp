@@ -223,19 +223,35 @@ TEST(CopiedFiles, ANameTakenBeforeTheLinkIsComparedAndReplacedLikeAnyTarget) {
     EXPECT_EQ(read_file(tree / "new.copy"), "new bytes");
 }
 
-// The scratch file is ours: a dangling link at its name is replaced, not
-// followed to make a file where it points, and the file is locked.
-TEST(RewriteLock, ADanglingLinkAtTheScratchNameIsReplacedAndTheFileLocked) {
-    const testing::WinePrefix prefix;
-    const fs::path scratch = prefix.drive_c() / "conf/app.npm";
-    fs::create_directories(prefix.drive_c() / "conf");
-    fs::create_directories(prefix.drive_c() / "elsewhere");
-    fs::create_symlink(prefix.drive_c() / "elsewhere/gone", scratch);
-    const RewriteLock lock(R"(C:\conf\app.npm)");
-    EXPECT_FALSE(fs::exists(prefix.drive_c() / "elsewhere/gone"));
-    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(scratch)));
-    const FileDescriptor other(::open(scratch.c_str(), O_RDONLY | O_CLOEXEC));
-    EXPECT_EQ(lock_exclusively(other.get(), LockWait::fail_at_once), EWOULDBLOCK);
+// The scratch file is ours: a link at its name, dangling or not, is
+// replaced, not followed; the file is locked, and written anew from its start.
+TEST(RewriteScratch, ALinkAtTheScratchNameIsReplacedAndTheFileLockedAndWrittenAnew) {
+    for (const bool dangling : {true, false}) {
+        SCOPED_TRACE(dangling ? "dangling link" : "link to a file");
+        const testing::WinePrefix prefix;
+        const fs::path scratch = prefix.drive_c() / "conf/app.npm";
+        const fs::path elsewhere = prefix.drive_c() / "elsewhere/theirs";
+        fs::create_directories(prefix.drive_c() / "conf");
+        fs::create_directories(elsewhere.parent_path());
+        if (!dangling) {
+            write_file(elsewhere, "their longer bytes");
+        }
+        fs::create_symlink(elsewhere, scratch);
+        RewriteScratch held(R"(C:\conf\app.npm)");
+        EXPECT_EQ(fs::exists(elsewhere), !dangling);
+        ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(scratch)));
+        const FileDescriptor other(::open(scratch.c_str(), O_RDONLY | O_CLOEXEC));
+        EXPECT_EQ(lock_exclusively(other.get(), LockWait::fail_at_once), EWOULDBLOCK);
+        std::FILE *stream = held.rewrite();
+        ASSERT_NE(stream, nullptr);
+        std::fputs("ours", stream);
+        std::fclose(stream);
+        EXPECT_EQ(read_file(scratch), "ours");
+        EXPECT_EQ(lock_exclusively(other.get(), LockWait::fail_at_once), EWOULDBLOCK);
+        if (!dangling) {
+            EXPECT_EQ(read_file(elsewhere), "their longer bytes");
+        }
+    }
 }
 
 // /proc files claim a size of 0 and hold bytes all the same.

@@ -28,7 +28,7 @@ std::string filtered(const std::string &input, std::vector<std::string_view> pre
     platform::TextReader reader;
     platform::TextWriter writer;
     EXPECT_TRUE(reader.open("in.txt"));
-    EXPECT_TRUE(writer.create("out.txt"));
+    EXPECT_TRUE(writer.write_into(std::fopen("out.txt", "wb")));
     copy_filtered(reader, writer, prefixes);
     EXPECT_TRUE(writer.close());
     return read_file("out.txt");

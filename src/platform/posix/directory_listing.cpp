@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <limits>
-#include <cerrno>
 #include <memory>
 
 namespace vorlan::platform::posix {
@@ -79,9 +79,8 @@ bool DirectoryListing::add(std::string_view name, EntryType type) {
 }
 
 void DirectoryListing::sort_ignoring_case() {
-    std::sort(entries_.begin(), entries_.end(), [this](const Entry &a, const Entry &b) {
-        return ascii_iless(name(a), name(b));
-    });
+    std::sort(entries_.begin(), entries_.end(),
+              [this](const Entry &a, const Entry &b) { return ascii_iless(name(a), name(b)); });
 }
 
 DirectoryListing list_directory(const std::filesystem::path &directory, EntryTypes types) {

@@ -17,7 +17,7 @@ using posix::FileDescriptor;
 constexpr int lock_attempts = 8;
 
 int open_scratch(const std::string &path) {
-    const int flags = O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
+    const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0 && errno == ELOOP && remove_link_at(path)) {
         return ::open(path.c_str(), flags, 0666);
@@ -83,12 +83,12 @@ Publication DraftFile::name(Temporary &temporary, std::FILE *stream, PublishMode
                                                         : Publication::failed;
 }
 
-struct RewriteLock::State {
+struct RewriteScratch::State {
     FileDescriptor fd{-1};
 };
 
-RewriteLock::RewriteLock(std::string_view scratch_windows_path) {
-    const auto host = host_path(scratch_windows_path);
+RewriteScratch::RewriteScratch(std::string_view windows_path) {
+    const auto host = host_path(windows_path);
     if (!host) {
         return;
     }
@@ -96,9 +96,14 @@ RewriteLock::RewriteLock(std::string_view scratch_windows_path) {
     for (int attempt = 0; attempt < lock_attempts; ++attempt) {
         auto state = std::make_unique<State>();
         state->fd.reset(open_scratch(path));
-        // A file system without locks still gets its rewrite, unguarded.
-        if (!state->fd.is_open() ||
-            posix::lock_exclusively(state->fd.get(), posix::LockWait::until_free) != 0) {
+        if (!state->fd.is_open()) {
+            return;
+        }
+        // A file system without locks still gets its rewrite, unguarded; so
+        // does one whose scratch file other runs keep replacing.
+        if (posix::lock_exclusively(state->fd.get(), posix::LockWait::until_free) != 0 ||
+            attempt + 1 == lock_attempts) {
+            state_ = std::move(state);
             return;
         }
         // The run before us may have replaced the file while we waited.
@@ -109,6 +114,25 @@ RewriteLock::RewriteLock(std::string_view scratch_windows_path) {
     }
 }
 
-RewriteLock::~RewriteLock() = default;
+RewriteScratch::~RewriteScratch() = default;
+
+// An empty file, as a new scratch file is, is written as it stands:
+// truncating it changes nothing, but ext4 flushes a file that was truncated
+// and written again when it is closed, and the run would wait for the disk.
+std::FILE *RewriteScratch::rewrite() {
+    struct stat status {};
+    if (!state_ || ::fstat(state_->fd.get(), &status) != 0 ||
+        (status.st_size != 0 && ::ftruncate(state_->fd.get(), 0) != 0)) {
+        return nullptr;
+    }
+    // Through a second descriptor, which the caller closes: the lock stays
+    // with the first.
+    const int fd = ::dup(state_->fd.get());
+    std::FILE *stream = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (stream == nullptr && fd >= 0) {
+        ::close(fd);
+    }
+    return stream;
+}
 
 } // namespace vorlan::platform

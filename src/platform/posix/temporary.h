@@ -14,7 +14,8 @@
 //            then syncs every directory that gained a name;
 //   swept    a draft dropped before it is named leaves nothing; one that a
 //            killed run left is removed by the next batch that makes a
-//            draft in its directory, unless a live run holds its lock.
+//            draft in its directory, or that is told the directory is one
+//            it writes into, unless a live run holds its lock.
 //
 // A run killed at any moment leaves each target old or new, never part of
 // either.
@@ -85,6 +86,9 @@ class PublishBatch {
     // `made` was made in `parent` for the files to come: `parent` is synced
     // too, and `made` holds nothing stale.
     void directory_made(std::string parent, std::string made);
+    // Drafts may go into `directory`: what killed runs left there goes now,
+    // once for this batch and its successors.
+    void sweep_once(const std::string &directory);
 
     // True while the file waits to be replaced: what it holds now is not
     // what it will hold.
@@ -107,7 +111,6 @@ class PublishBatch {
     Outcome publish();
 
   private:
-    void sweep_once(const std::string &directory);
     int sync_drafts() const;
     int sync_file_systems() const;
     std::size_t name_drafts(Outcome &outcome);

@@ -2,6 +2,7 @@
 
 #include "platform/draft_name.h"
 #include "platform/held_file.h"
+#include "platform/open_file.h"
 #include "platform/win32/windows_files.h"
 
 #include <fcntl.h>
@@ -192,28 +193,52 @@ Publication DraftFile::name(Temporary &temporary, std::FILE *stream, PublishMode
     return Publication::published;
 }
 
-struct RewriteLock::State {
-    HANDLE file = INVALID_HANDLE_VALUE;
+struct RewriteScratch::State {
+    std::filesystem::path path;
+    HANDLE lock = INVALID_HANDLE_VALUE;
     ~State() {
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
+        if (lock != INVALID_HANDLE_VALUE) {
+            CloseHandle(lock);
         }
     }
 };
 
-// Read access only: cmd's copy refuses to read a file that another handle
-// may write to without sharing writing.
-RewriteLock::RewriteLock(std::string_view scratch_windows_path) {
-    if (scratch_windows_path.empty()) {
+RewriteScratch::RewriteScratch(std::string_view windows_path) {
+    if (windows_path.empty()) {
         return;
     }
     auto state = std::make_unique<State>();
-    state->file = open_for_locking(wide(std::string(scratch_windows_path)), OPEN_ALWAYS);
-    if (state->file != INVALID_HANDLE_VALUE && lock_far_byte(state->file, 0)) {
-        state_ = std::move(state);
+    state->path = std::filesystem::path(std::string(windows_path));
+    if (!remove_link_at(state->path)) {
+        return;
     }
+    // Without the lock (a file system without locks, or a file another
+    // program holds, which the writing then waits for) the rewrite goes on,
+    // unguarded.
+    state->lock = open_for_locking(wide(std::string(windows_path)), OPEN_ALWAYS);
+    if (state->lock != INVALID_HANDLE_VALUE) {
+        lock_far_byte(state->lock, 0);
+    }
+    state_ = std::move(state);
 }
 
-RewriteLock::~RewriteLock() = default;
+RewriteScratch::~RewriteScratch() = default;
+
+// The lock's handle only reads: cmd's copy refuses to read a file that
+// another handle may write to without sharing writing. So the bytes go
+// through a handle of their own, which the caller closes before the copy.
+// An empty file, as a new scratch file is, is written as it stands.
+std::FILE *RewriteScratch::rewrite() {
+    if (!state_) {
+        return nullptr;
+    }
+    OpenedFile opened = open_file(state_->path, OpenMode::update);
+    if (opened.file != nullptr &&
+        (std::fseek(opened.file, 0, SEEK_END) != 0 || std::ftell(opened.file) != 0)) {
+        std::fclose(opened.file);
+        opened = open_file(state_->path, OpenMode::create);
+    }
+    return opened.file;
+}
 
 } // namespace vorlan::platform

@@ -34,6 +34,9 @@ class CopiedFiles {
     void directory_made(std::string parent, std::string made) {
         batch_.directory_made(std::move(parent), std::move(made));
     }
+    // Files may be copied into the existing `directory`; it is cleared of
+    // what killed runs left there, even when nothing new goes in.
+    void writing_into(const std::string &directory) { batch_.sweep_once(directory); }
     // Publishes what waits: the error that stopped it, if any. A command
     // calls it before it reports anything, and when it ends.
     CmdError publish_waiting();

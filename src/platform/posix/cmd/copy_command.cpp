@@ -144,6 +144,8 @@ int run_copy(const ParsedCommand &command, const CommandOutput &output, std::siz
         return finish(output, unreachable, cmd_says::copy_count(0));
     }
     CopiedFiles copied(output, most_waiting);
+    copied.writing_into(destination.is_directory ? destination.path.native()
+                                                 : destination.path.parent_path().native());
     for (const SourceFile &file : sources.files) {
         std::string shown = sources.show_names ? sources.shown_prefix + file.name : std::string();
         const CmdError failure = copy_into(destination, file, std::move(shown), copied);

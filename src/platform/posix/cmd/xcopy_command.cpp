@@ -65,12 +65,6 @@ bool is_cyclic(const fs::path &source_root, const fs::path &destination) {
     return !source_error && !target_error && is_within(source, target);
 }
 
-CmdError read_existing_names(DestinationDirectory &directory) {
-    const int error = read_names(directory.path, directory.names);
-    directory.ready = error == 0;
-    return cmd_error_from_errno(error);
-}
-
 class TreeCopy {
   public:
     TreeCopy(const TreeSource &source, const CommandOutput &output, std::size_t most_waiting)
@@ -95,7 +89,7 @@ class TreeCopy {
     }
 
     // False after a failure to put the last files in place, which has been reported.
-    bool complete() {
+    bool publish_waiting() {
         const CmdError failure = files_.publish_waiting();
         return failure == CmdError::none || fail(failure);
     }
@@ -105,8 +99,8 @@ class TreeCopy {
   private:
     // The directories are opened once for all their files: the system then
     // looks up a name, not a whole path, for each.
-    bool copy_files(const fs::path &from, const DirectoryListing &listing,
-                    DestinationDirectory &to, const std::string &shown) {
+    bool copy_files(const fs::path &from, const DirectoryListing &listing, DestinationDirectory &to,
+                    const std::string &shown) {
         std::optional<DirectoryHandle> source_directory;
         std::optional<DirectoryHandle> target_directory;
         for (const DirectoryListing::Entry &entry : listing.entries()) {
@@ -145,9 +139,8 @@ class TreeCopy {
         return true;
     }
 
-    bool copy_file(const DirectoryHandle &from, std::string_view name,
-                   const DirectoryHandle &into, DestinationDirectory &to,
-                   const std::string &shown) {
+    bool copy_file(const DirectoryHandle &from, std::string_view name, const DirectoryHandle &into,
+                   DestinationDirectory &to, const std::string &shown) {
         const auto existing = to.names.find(name);
         const bool absent = !existing;
         const CmdError failure =
@@ -209,6 +202,15 @@ class TreeCopy {
         return CmdError::none;
     }
 
+    CmdError read_existing_names(DestinationDirectory &directory) {
+        const int error = read_names(directory.path, directory.names);
+        directory.ready = error == 0;
+        if (directory.ready) {
+            files_.writing_into(directory.path.native());
+        }
+        return cmd_error_from_errno(error);
+    }
+
     // What was copied before the failure is listed before it.
     bool fail(CmdError failure) {
         const CmdError earlier = files_.publish_waiting();
@@ -241,7 +243,7 @@ int run_xcopy(const ParsedCommand &command, const CommandOutput &output, std::si
     DestinationDirectory root;
     root.path = *destination;
     TreeCopy tree(*source, output, most_waiting);
-    const bool completed = tree.copy_directory(source->root, root, "") && tree.complete();
+    const bool completed = tree.copy_directory(source->root, root, "") && tree.publish_waiting();
     const bool found_any = tree.copied() > 0;
     if (completed && !found_any) {
         output.complain(not_found);
