@@ -74,8 +74,9 @@ class PublishBatch {
     // hold theirs.
     static std::size_t files_allowed(std::size_t descriptor_limit);
 
-    // A batch of one file, as a single publish needs, unless told more.
-    explicit PublishBatch(std::size_t most_files = 1) : most_files_(most_files) {}
+    explicit PublishBatch(std::size_t most_files) : most_files_(most_files) {}
+    // A batch of one file, as a single publish needs.
+    PublishBatch() : PublishBatch(1) {}
 
     struct MadeDraft {
         std::unique_ptr<Draft> draft; // none on failure
