@@ -107,8 +107,10 @@ TEST_F(ConcurrentRuns, EveryFileIsWhatOneOrderOfTheRunsLeaves) {
         for (auto *run : {&first, &second}) {
             const auto result = run->get();
             // Under Wine a copy of the distribution's files now and then
-            // fails in one run of a pair, silently, for a cause not found;
-            // the run says so with 2, and the suite prints each such pair.
+            // fails in one run of a pair, silently: in every one looked at,
+            // Wine had failed to start cmd.exe (CreateProcess:
+            // ERROR_INTERNAL_ERROR), which it also does without the
+            // installer. The run says so with 2; the suite prints the pair.
             if (e2e::under_wine() && result.exit_status == 2) {
                 std::cout << "pair " << pair << ": a copy command failed under Wine" << std::endl;
                 continue;
