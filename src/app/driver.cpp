@@ -1,11 +1,11 @@
 #include "app/driver.h"
 
-#include "settings/stage.h"
 #include "deploy/deployment.h"
 #include "dialogue/dialogue.h"
 #include "dialogue/directory_questions.h"
 #include "platform/console.h"
 #include "settings/install_settings.h"
+#include "settings/stage.h"
 #include "writers/container_scripts.h"
 #include "writers/registry_script.h"
 #include "writers/web_server_config.h"

@@ -15,7 +15,8 @@ bool copied(const char *command_format, std::string_view path) {
 }
 
 settings::StageResult went_on(bool all_copied) {
-    return all_copied ? settings::StageResult::go_on : settings::StageResult::go_on_after_failed_copy;
+    return all_copied ? settings::StageResult::go_on
+                      : settings::StageResult::go_on_after_failed_copy;
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // The distribution's files are copied by the command interpreter, named
 // relative to the directory the installer was started in.
 
-#include "settings/stage.h"
 #include "settings/install_settings.h"
+#include "settings/stage.h"
 
 #include <string_view>
 

@@ -2,8 +2,8 @@
 // The two ways a configuration file is written: a filtered rewrite through a
 // scratch file beside it, and a file created once and never overwritten.
 
-#include "settings/stage.h"
 #include "platform/text_file.h"
+#include "settings/stage.h"
 
 #include <span>
 #include <string>
@@ -11,7 +11,6 @@
 #include <vector>
 
 namespace vorlan::writers {
-
 
 struct RewriteJob {
     std::string target;
