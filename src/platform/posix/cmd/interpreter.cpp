@@ -5,6 +5,14 @@
 #include "platform/posix/temporary.h"
 
 namespace vorlan::platform::posix {
+namespace {
+
+// Raised where a copy starts, never inside a query: each waiting copy holds a descriptor.
+std::size_t most_waiting_copies() {
+    return PublishBatch::files_allowed(raise_descriptor_limit());
+}
+
+} // namespace
 
 int run_parsed_command(const ParsedCommand &command, std::FILE *out, std::FILE *err) {
     const CommandOutput output(out, err, command.discard_output);
@@ -12,9 +20,9 @@ int run_parsed_command(const ParsedCommand &command, std::FILE *out, std::FILE *
     case ParsedCommand::Kind::nothing:
         return 0;
     case ParsedCommand::Kind::copy:
-        return run_copy(command, output, PublishBatch::files_allowed(raise_descriptor_limit()));
+        return run_copy(command, output, most_waiting_copies());
     case ParsedCommand::Kind::xcopy:
-        return run_xcopy(command, output, PublishBatch::files_allowed(raise_descriptor_limit()));
+        return run_xcopy(command, output, most_waiting_copies());
     case ParsedCommand::Kind::not_recognized:
         output.complain(cmd_says::not_recognized(command.name_as_typed));
         return 1;
