@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <future>
-#include <iostream>
 #include <map>
 #include <optional>
 #include <thread>
@@ -37,10 +36,6 @@ const std::string written_files[] = {
     tomcat + "/conf/jk/vorlan_mod_jk.conf",
     tomcat + "/conf/jk/vorlan_worker.properties",
 };
-
-// How Wine's cmd says that it could not start a program.
-constexpr std::string_view wine_cmd_could_not_start =
-    "as an internal or external command, or batch script";
 
 using Files = std::map<std::string_view, std::optional<std::string>>;
 
@@ -110,15 +105,6 @@ TEST_F(ConcurrentRuns, EveryFileIsWhatOneOrderOfTheRunsLeaves) {
         auto second = std::async(std::launch::async, [&] { return machine.run(other_answers); });
         for (auto *run : {&first, &second}) {
             const auto result = run->get();
-            // Wine's cmd now and then cannot start xcopy.exe, a process of
-            // its own, while other Wine programs start and end; it says so,
-            // and the run ends with 2. Seen in sequential runs too: Wine's.
-            if (e2e::under_wine() && result.exit_status == 2 &&
-                (result.out + result.err).find(wine_cmd_could_not_start) != std::string::npos) {
-                std::cout << "pair " << pair << ": Wine's cmd could not start a program"
-                          << std::endl;
-                continue;
-            }
             EXPECT_EQ(result.exit_status, 0)
                 << "pair " << pair << ": " << result.exit_status << "\n"
                 << result.out << result.err;
